@@ -1,0 +1,74 @@
+#include "msi/action_data.h"
+
+#include <map>
+
+#include "msi/session.h"
+
+namespace tidewell {
+
+std::vector<std::wstring> splitText(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    if (text.empty()) return parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t at = text.find(separator, start);
+        if (at == std::wstring::npos) {
+            parts.push_back(text.substr(start));
+            return parts;
+        }
+        parts.push_back(text.substr(start, at - start));
+        start = at + 1;
+    }
+}
+
+ActionData ActionData::fromSession(MSIHANDLE installer) {
+    return ActionData(getProperty(installer, L"CustomActionData"));
+}
+
+bool ActionData::parse() {
+    groups_.clear();
+    if (text_.empty()) return false;
+    for (const auto& groupText : splitText(text_, kGroupSeparator)) {
+        ActionDataGroup group;
+        for (const auto& recordText : splitText(groupText, kRecordSeparator))
+            group.push_back(splitText(recordText, kFieldSeparator));
+        groups_.push_back(std::move(group));
+    }
+    return true;
+}
+
+std::wstring ActionData::fieldAt(const ActionDataRecord& record, size_t index) {
+    return index < record.size() ? record[index] : std::wstring();
+}
+
+std::wstring ActionData::findValue(const ActionDataGroup& group, const std::wstring& key) {
+    for (const auto& record : group)
+        if (!record.empty() && record[0] == key) return fieldAt(record, 1);
+    return {};
+}
+
+std::wstring joinFields(const std::vector<std::wstring>& fields) {
+    std::wstring text;
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) text += kFieldSeparator;
+        text += fields[i];
+    }
+    return text;
+}
+
+void appendProperties(MSIHANDLE installer, std::wstring& text, const std::vector<std::wstring>& names) {
+    // std::wstring compares code unit by code unit; emplace keeps a name's first value.
+    std::map<std::wstring, std::wstring> values;
+    for (const auto& name : names) values.emplace(name, getProperty(installer, name));
+    if (!text.empty()) text += kGroupSeparator;
+    bool first = true;
+    for (const auto& [name, value] : values) {
+        if (!first) text += kRecordSeparator;
+        first = false;
+        text += name;
+        text += kFieldSeparator;
+        text += value;
+    }
+}
+
+}  // namespace tidewell

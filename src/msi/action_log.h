@@ -1,0 +1,30 @@
+#pragma once
+// One short line per decision or failure into the installer's log (msiexec /l*v),
+// prefixed with the action's name, so an installer author can see why a row was
+// skipped or an item was left in place.
+#include <windows.h>
+#include <msi.h>
+#include <string>
+
+namespace tidewell {
+
+class ActionLog {
+public:
+    ActionLog(MSIHANDLE installer, std::wstring action) : installer_(installer), action_(std::move(action)) {}
+
+    // Writes "<action>: <text>" as an information message; never fails the caller.
+    void line(const std::wstring& text) const noexcept;
+
+    MSIHANDLE installer() const { return installer_; }
+    const std::wstring& action() const { return action_; }
+
+private:
+    MSIHANDLE installer_;
+    std::wstring action_;
+};
+
+// The text as a record template that the installer prints literally: brackets and
+// braces would otherwise be read as property references and conditional groups.
+std::wstring literalTemplate(const std::wstring& text);
+
+}  // namespace tidewell

@@ -1,0 +1,76 @@
+#include "msi/statements.h"
+
+namespace tidewell {
+
+std::wstring quoteName(const std::wstring& name) { return L"`" + name + L"`"; }
+
+std::wstring nameList(const std::vector<std::wstring>& names) {
+    std::wstring text;
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) text += L",";
+        text += quoteName(names[i]);
+    }
+    return text;
+}
+
+std::wstring keyCondition(const std::wstring& column, const std::wstring& value) {
+    return quoteName(column) + L" = '" + value + L"'";
+}
+
+std::wstring buildSelect(const std::wstring& table, const std::vector<std::wstring>& columns,
+                         const std::vector<std::wstring>& order, const std::wstring& condition) {
+    std::wstring text = L"SELECT ";
+    text += columns.empty() ? std::wstring(L"*") : nameList(columns);
+    text += L" FROM " + quoteName(table);
+    if (!condition.empty()) text += L" WHERE " + condition;
+    if (!order.empty()) text += L" ORDER BY " + nameList(order);
+    return text;
+}
+
+std::wstring buildJoinedSelect(const std::vector<std::pair<std::wstring, std::wstring>>& tables) {
+    std::wstring text = L"SELECT * FROM ";
+    for (size_t i = 0; i < tables.size(); ++i) {
+        if (i > 0) text += L", ";
+        text += quoteName(tables[i].first);
+    }
+    text += L" WHERE ";
+    for (size_t i = 1; i < tables.size(); ++i) {
+        if (i > 1) text += L" AND ";
+        text += quoteName(tables[0].first) + L"." + quoteName(tables[0].second) + L" = " +
+                quoteName(tables[i].first) + L"." + quoteName(tables[i].second);
+    }
+    return text;
+}
+
+std::wstring buildDelete(const std::wstring& table, const std::wstring& column, const std::wstring& value) {
+    return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(column) + L"='" + value + L"'";
+}
+
+std::wstring buildQualifiedDelete(const std::wstring& table, const std::wstring& column,
+                                  const std::wstring& value) {
+    return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(table) + L"." + quoteName(column) +
+           L"='" + value + L"'";
+}
+
+bool runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view) {
+    if (::MsiDatabaseOpenViewW(database, statement.c_str(), view.put()) != ERROR_SUCCESS) return false;
+    return ::MsiViewExecute(view.get(), 0) == ERROR_SUCCESS;
+}
+
+bool deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstring& column,
+               const std::wstring& value) {
+    MsiHandleHolder database(::MsiGetActiveDatabase(installer));
+    if (!database) return false;
+    MsiHandleHolder view;
+    return runQuery(database.get(), buildDelete(table, column, value), view);
+}
+
+bool runCommitted(MSIHANDLE installer, const std::wstring& statement) {
+    MsiHandleHolder database(::MsiGetActiveDatabase(installer));
+    if (!database) return false;
+    MsiHandleHolder view;
+    if (!runQuery(database.get(), statement, view)) return false;
+    return ::MsiDatabaseCommit(database.get()) == ERROR_SUCCESS;
+}
+
+}  // namespace tidewell

@@ -1,0 +1,213 @@
+#include "msi/table_reader.h"
+
+#include <cwctype>
+
+#include "common/text.h"
+#include "msi/action_data.h"
+#include "msi/statements.h"
+
+namespace tidewell {
+
+std::wstring TableRow::value(const std::wstring& column) const {
+    const auto found = values_.find(column);
+    return found == values_.end() ? std::wstring() : found->second;
+}
+
+MsiTableReader::MsiTableReader(MSIHANDLE installer) {
+    reset();
+    if (::MsiGetDatabaseState(installer) != MSIDBSTATE_ERROR) {
+        database_ = installer;
+    } else {
+        ownedDatabase_.reset(::MsiGetActiveDatabase(installer));
+        database_ = ownedDatabase_.get();
+    }
+    if (database_ == 0) ok_ = false;
+}
+
+MsiTableReader::~MsiTableReader() { reset(); }
+
+void MsiTableReader::reset() {
+    ok_ = true;
+    tableName_.clear();
+    columnNames_.clear();
+    columnTypes_.clear();
+    rows_.clear();
+    streams_.clear();
+    if (view_) ::MsiViewClose(view_.get());
+    view_.reset();
+}
+
+bool MsiTableReader::openTable(const std::wstring& table, const std::vector<std::wstring>& columns,
+                               const std::vector<std::wstring>& order, const std::wstring& condition) {
+    reset();
+    tableName_ = table;
+    return run(buildSelect(table, columns, order, condition));
+}
+
+bool MsiTableReader::openJoin(const std::vector<TableSpec>& specs) {
+    reset();
+    tableName_ = L"{JOIN Table}";
+    std::vector<std::pair<std::wstring, std::wstring>> tables;
+    for (const auto& spec : specs) tables.emplace_back(spec.name, spec.joinColumn);
+    return run(buildJoinedSelect(tables));
+}
+
+bool MsiTableReader::run(const std::wstring& statement) {
+    ok_ = database_ != 0 && runQuery(database_, statement, view_);
+    if (!ok_) return false;
+
+    MsiHandleHolder names;
+    if (::MsiViewGetColumnInfo(view_.get(), MSICOLINFO_NAMES, names.put()) == ERROR_SUCCESS) {
+        const UINT count = ::MsiRecordGetFieldCount(names.get());
+        for (UINT field = 1; field <= count; ++field) columnNames_.push_back(recordString(names.get(), field));
+    }
+    MsiHandleHolder types;
+    if (::MsiViewGetColumnInfo(view_.get(), MSICOLINFO_TYPES, types.put()) == ERROR_SUCCESS) {
+        const UINT count = ::MsiRecordGetFieldCount(types.get());
+        for (UINT field = 1; field <= count; ++field) {
+            const std::wstring type = recordString(types.get(), field);
+            columnTypes_.push_back(type.empty() ? L'\0' : static_cast<wchar_t>(std::towlower(type[0])));
+        }
+    }
+
+    MsiHandleHolder record;
+    while (::MsiViewFetch(view_.get(), record.put()) == ERROR_SUCCESS) {
+        TableRow row;
+        for (size_t column = 0; column < columnNames_.size() && column < columnTypes_.size(); ++column) {
+            const UINT field = static_cast<UINT>(column + 1);
+            switch (columnTypes_[column]) {
+            case L'i': {
+                const int value = ::MsiRecordGetInteger(record.get(), field);
+                row.set(columnNames_[column], value == static_cast<int>(MSI_NULL_INTEGER) ? std::wstring() : toDecimal(value));
+                break;
+            }
+            case L's':
+            case L'l':
+                row.set(columnNames_[column], recordString(record.get(), field));
+                break;
+            case L'v': {
+                row.set(columnNames_[column], L"{Binary Data}");
+                DWORD size = 0;
+                std::vector<unsigned char> bytes;
+                if (::MsiRecordReadStream(record.get(), field, nullptr, &size) == ERROR_SUCCESS && size > 0) {
+                    bytes.resize(size);
+                    if (::MsiRecordReadStream(record.get(), field, reinterpret_cast<char*>(bytes.data()), &size) !=
+                        ERROR_SUCCESS)
+                        bytes.clear();
+                    else
+                        bytes.resize(size);
+                }
+                streams_.push_back(std::move(bytes));
+                break;
+            }
+            default:
+                break;
+            }
+        }
+        rows_.push_back(std::move(row));
+    }
+    return !rows_.empty();
+}
+
+std::wstring collectRows(MsiTableReader& reader, MSIHANDLE installer, const std::vector<TableSpec>& specs,
+                         const RowSelector& selector, const RowAdjuster& adjuster) {
+    std::wstring tables;
+    std::vector<ColumnSpec> columns;
+    for (const auto& spec : specs) {
+        if (!tables.empty()) tables += L"|";
+        tables += spec.name;
+        columns.insert(columns.end(), spec.columns.begin(), spec.columns.end());
+    }
+
+    std::wstring result;
+    reader.openJoin(specs);
+    for (auto& row : reader.rows()) {
+        if (selector && !selector(tables, installer, row)) continue;
+        if (adjuster) adjuster(tables, installer, row);
+        std::vector<std::wstring> fields;
+        for (const auto& column : columns) {
+            std::wstring value = row.value(column.name);
+            if (column.property && !value.empty()) value = getProperty(installer, value);
+            if (column.format) value = formatText(installer, value);
+            fields.push_back(std::move(value));
+        }
+        if (!result.empty()) result += kRecordSeparator;
+        result += joinFields(fields);
+    }
+    return result;
+}
+
+namespace {
+
+bool isLocalOrSource(INSTALLSTATE state) { return state == INSTALLSTATE_LOCAL || state == INSTALLSTATE_SOURCE; }
+
+std::wstring stateName(INSTALLSTATE state) {
+    switch (state) {
+    case INSTALLSTATE_ADVERTISED: return L"advertised";
+    case INSTALLSTATE_ABSENT: return L"absent";
+    case INSTALLSTATE_LOCAL: return L"local";
+    case INSTALLSTATE_SOURCE: return L"source";
+    case INSTALLSTATE_DEFAULT: return L"default";
+    case INSTALLSTATE_UNKNOWN: return L"unknown";
+    default: return toDecimal(state);
+    }
+}
+
+enum class Test { install, uninstall };
+
+RowDecision runTest(MSIHANDLE installer, Test test, const std::wstring& component, const std::wstring& condition) {
+    INSTALLSTATE installed = INSTALLSTATE_UNKNOWN;
+    INSTALLSTATE action = INSTALLSTATE_UNKNOWN;
+    if (::MsiGetComponentStateW(installer, component.c_str(), &installed, &action) != ERROR_SUCCESS)
+        return {false, L"component '" + component + L"' is not known to the installer"};
+    const std::wstring states = L"component '" + component + L"' installed " + stateName(installed) +
+                                L", requested " + stateName(action);
+    const bool stateHolds =
+        test == Test::install
+            ? (isLocalOrSource(action) || (action == INSTALLSTATE_DEFAULT && isLocalOrSource(installed)))
+            : ((action == INSTALLSTATE_ABSENT || action == INSTALLSTATE_ADVERTISED) && isLocalOrSource(installed));
+    if (!stateHolds)
+        return {false, states + (test == Test::install ? L": not being installed" : L": not being removed")};
+    switch (::MsiEvaluateConditionW(installer, condition.c_str())) {
+    case MSICONDITION_TRUE: return {true, states + L", condition true"};
+    case MSICONDITION_FALSE: return {false, states + L", but condition '" + condition + L"' is false"};
+    case MSICONDITION_NONE: return {false, states + L", but condition is empty"};
+    default: return {false, states + L", but condition '" + condition + L"' is not valid"};
+    }
+}
+
+}  // namespace
+
+RowDecision decideRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
+                      const std::wstring& installMode) {
+    const int mode = installMode.empty() ? 1 : parseDecimal(installMode);
+    const std::wstring effectiveCondition = condition.empty() ? std::wstring(L"1") : condition;
+    switch (mode) {
+    case 1: return runTest(installer, Test::install, component, effectiveCondition);
+    case 2: return runTest(installer, Test::uninstall, component, effectiveCondition);
+    case 3: {
+        RowDecision install = runTest(installer, Test::install, component, effectiveCondition);
+        if (install.taken) return install;
+        RowDecision uninstall = runTest(installer, Test::uninstall, component, effectiveCondition);
+        if (!uninstall.taken) uninstall.reason = install.reason + L"; " + uninstall.reason;
+        return uninstall;
+    }
+    default: return {true, L"install mode " + toDecimal(mode) + L" takes the row unconditionally"};
+    }
+}
+
+bool selectRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
+               const std::wstring& installMode) {
+    return decideRow(installer, component, condition, installMode).taken;
+}
+
+std::wstring lookupValue(MSIHANDLE installer, const std::wstring& keyColumn, const std::wstring& table,
+                         const std::wstring& resultColumn, const std::wstring& keyValue) {
+    MsiTableReader reader(installer);
+    reader.openTable(table, {}, {}, keyCondition(keyColumn, keyValue));
+    std::wstring result;
+    for (const auto& row : reader.rows()) result = row.value(resultColumn);
+    return result;
+}
+
+}  // namespace tidewell

@@ -1,0 +1,103 @@
+#pragma once
+// Reads package tables into memory: one table, or a standard table joined with the
+// custom table that extends it, and decides row by row which rows a feature carries
+// over to its scheduled action.
+#include <windows.h>
+#include <msi.h>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "msi/session.h"
+
+namespace tidewell {
+
+struct ColumnSpec {
+    std::wstring name;
+    bool format = false;    // expanded with formatText before it is written
+    bool property = false;  // a property name, replaced by the property's value when not empty
+};
+
+struct TableSpec {
+    std::wstring name;
+    std::vector<ColumnSpec> columns;
+    std::vector<std::wstring> order;  // ORDER BY for a single-table read
+    std::wstring conditionColumn;     // evaluated per row by the persistent-data walker
+    std::wstring joinColumn;          // compared in the joined select
+};
+
+// One fetched row: column name to text. Columns of unsupported types have no entry.
+class TableRow {
+public:
+    std::wstring value(const std::wstring& column) const;
+    void set(const std::wstring& column, std::wstring text) { values_[column] = std::move(text); }
+    bool has(const std::wstring& column) const { return values_.count(column) != 0; }
+
+private:
+    std::map<std::wstring, std::wstring> values_;
+};
+
+class MsiTableReader {
+public:
+    // Uses the handle itself when it is a database, else the session's active database.
+    explicit MsiTableReader(MSIHANDLE installer);
+    MsiTableReader(const MsiTableReader&) = delete;
+    MsiTableReader& operator=(const MsiTableReader&) = delete;
+    ~MsiTableReader();
+
+    // Both read every row before returning; true when at least one row was fetched.
+    bool openTable(const std::wstring& table, const std::vector<std::wstring>& columns = {},
+                   const std::vector<std::wstring>& order = {}, const std::wstring& condition = {});
+    bool openJoin(const std::vector<TableSpec>& specs);
+
+    bool ok() const { return ok_; }
+    const std::wstring& tableName() const { return tableName_; }
+    const std::vector<std::wstring>& columnNames() const { return columnNames_; }
+    const std::vector<wchar_t>& columnTypes() const { return columnTypes_; }
+    std::vector<TableRow>& rows() { return rows_; }
+    const std::vector<std::vector<unsigned char>>& streams() const { return streams_; }
+
+private:
+    void reset();
+    bool run(const std::wstring& statement);
+
+    std::wstring tableName_;
+    std::vector<std::wstring> columnNames_;
+    std::vector<wchar_t> columnTypes_;
+    std::vector<TableRow> rows_;
+    std::vector<std::vector<unsigned char>> streams_;
+    MsiHandleHolder ownedDatabase_;
+    MSIHANDLE database_ = 0;
+    MsiHandleHolder view_;
+    bool ok_ = true;
+};
+
+// Decides whether a row is carried over; may log why not.
+using RowSelector = std::function<bool(const std::wstring& tables, MSIHANDLE installer, TableRow& row)>;
+// Changes a kept row before it is written.
+using RowAdjuster = std::function<bool(const std::wstring& tables, MSIHANDLE installer, TableRow& row)>;
+
+// Joins the specs' tables, lets the selector and adjuster see each row, and writes the
+// kept rows as one row group: fields joined by U+0001, records by U+0002.
+std::wstring collectRows(MsiTableReader& reader, MSIHANDLE installer, const std::vector<TableSpec>& specs,
+                         const RowSelector& selector = {}, const RowAdjuster& adjuster = {});
+
+// The row decision shared by the features, with the reason in words for the log.
+struct RowDecision {
+    bool taken = false;
+    std::wstring reason;
+};
+RowDecision decideRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
+                      const std::wstring& installMode);
+
+// Install mode 1 (empty), 2 or 3 against the component's states, then the condition
+// (empty counts as "1"); any other mode takes the row unconditionally.
+bool selectRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
+               const std::wstring& installMode);
+
+// The result column of the last row whose key column equals the key; empty when none.
+std::wstring lookupValue(MSIHANDLE installer, const std::wstring& keyColumn, const std::wstring& table,
+                         const std::wstring& resultColumn, const std::wstring& keyValue);
+
+}  // namespace tidewell

@@ -39,3 +39,11 @@ gtest_discover_tests(tidewell_package_tests DISCOVERY_MODE PRE_TEST DISCOVERY_TI
 add_test(NAME library.layout
   COMMAND ${CMAKE_COMMAND} -DDLL=$<TARGET_FILE:Tidewell> -DOBJDUMP=${CMAKE_OBJDUMP}
           -DEXPORTS=${CMAKE_BINARY_DIR}/exports.txt -P ${CMAKE_SOURCE_DIR}/cmake/check_library.cmake)
+
+# The demo program that tools/demo.sh runs.
+file(GLOB DEMO_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/demo/*.cpp)
+add_executable(tidewell_demo ${DEMO_SOURCES})
+tidewell_warnings(tidewell_demo)
+target_include_directories(tidewell_demo PRIVATE ${CMAKE_SOURCE_DIR}/demo)
+target_link_libraries(tidewell_demo PRIVATE TidewellTestSupport)
+add_dependencies(tidewell_demo Tidewell TestActions)

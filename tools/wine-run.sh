@@ -11,5 +11,5 @@ build=${TIDEWELL_BUILD:-$here/../build}
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 exe=$1; shift
-cd "$build/bin"
+cd "$WINEPREFIX/drive_c/tidewell"
 exec wine "C:\\tidewell\\$(basename "$exe")" "$@"

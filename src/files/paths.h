@@ -1,0 +1,53 @@
+#pragma once
+// Path text helpers and thin wrappers over the Win32 file functions, shared by the
+// removal, undo, move and backup code. Paths are wide, backslash separated, without
+// the long-path prefix. Every call is the wide form: names outside the ANSI code page
+// must survive.
+#include <windows.h>
+#include <shellapi.h>
+#include <string>
+#include <vector>
+
+#include "common/unique_any.h"
+
+namespace tidewell {
+
+// Text only.
+void ensureTrailingBackslash(std::wstring& path);  // not for the empty path
+void removeTrailingBackslash(std::wstring& path);  // one backslash at most
+// C:\a\b -> C:\a, C:\a\ -> C:, C:\ -> C:\ (a path without a backslash stays whole).
+std::wstring parentFolder(const std::wstring& path);
+// The text after the last backslash or slash; empty when there is neither.
+std::wstring leafName(const std::wstring& path);
+// Folder before the last backslash and what follows it; without a backslash the folder
+// is empty; when the only backslash leads the path, the last component is the whole path.
+void splitAtLastBackslash(const std::wstring& path, std::wstring& folder, std::wstring& last);
+// "X:" or "X:\" (with any letter).
+bool isDriveRoot(const std::wstring& path);
+
+// File system.
+std::wstring tempFolder();  // with its trailing backslash; empty when unavailable
+bool deleteFile(const std::wstring& path);
+bool createFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security = nullptr);
+bool setAttributes(const std::wstring& path, DWORD attributes);
+bool isFolder(const std::wstring& path);
+bool copyFile(const std::wstring& source, const std::wstring& destination, bool failIfExists);
+unique_hfind findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data);
+bool pathExists(const std::wstring& path);  // files, folders and patterns
+UINT driveType(const std::wstring& root);
+// The drive roots (C:\ and so on) in the system's order; false when there are none.
+bool logicalDrives(std::vector<std::wstring>& drives);
+// Gives the last component its on-disk spelling (long name, case); drops one trailing backslash.
+void trueName(std::wstring& path);
+// True when the path begins with \\ or lies on a drive whose type is remote.
+bool isNetworkPath(const std::wstring& path);
+
+// SHFileOperationW (shell32 is loaded on first use); returns its result, or
+// ERROR_MOD_NOT_FOUND / ERROR_PROC_NOT_FOUND when shell32 cannot be had.
+int shellFileOperation(UINT operation, const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flags);
+
+// Moves a file or folder (into an existing folder, or to a new name). Across drives
+// (different first characters) it copies, then deletes the source if the copy worked.
+bool moveFileOrFolder(const std::wstring& source, const std::wstring& destination);
+
+}  // namespace tidewell

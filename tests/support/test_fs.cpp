@@ -1,0 +1,159 @@
+#include "test_fs.h"
+
+#include <algorithm>
+#include <fstream>
+
+#include "files/paths.h"
+
+namespace tidewell::test {
+
+TestFolder::TestFolder(std::wstring path) : path_(std::move(path)) {
+    removeTree(path_);
+    // Create every folder on the way.
+    for (size_t at = path_.find(L'\\', 3); at != std::wstring::npos; at = path_.find(L'\\', at + 1))
+        CreateDirectoryW(path_.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TestFolder::~TestFolder() { removeTree(path_); }
+
+void removeTree(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
+        if (find != INVALID_HANDLE_VALUE) {
+            do {
+                const std::wstring name = data.cFileName;
+                if (name != L"." && name != L"..") removeTree(path + L"\\" + name);
+            } while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveDirectoryW(path.c_str());
+    } else {
+        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+}
+
+void writeFile(const std::wstring& path, const std::string& content) {
+    for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
+        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+}
+
+std::string readFile(const std::wstring& path) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return {};
+    std::string content(GetFileSize(file, nullptr), '\0');
+    DWORD read = 0;
+    ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
+    CloseHandle(file);
+    content.resize(read);
+    return content;
+}
+
+bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool isDirectory(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+
+namespace {
+void listInto(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& names) {
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((root + (relative.empty() ? L"" : L"\\" + relative) + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring child = relative.empty() ? name : relative + L"\\" + name;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            names.push_back(child + L"\\");
+            listInto(root, child, names);
+        } else {
+            names.push_back(child);
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+}
+}  // namespace
+
+std::vector<std::wstring> listTree(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    listInto(folder, L"", names);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::wstring> recycleBins() {
+    std::vector<std::wstring> drives, found;
+    logicalDrives(drives);
+    for (const auto& drive : drives)
+        if (exists(drive + L"VU_RecycleBin")) found.push_back(drive + L"VU_RecycleBin");
+    return found;
+}
+
+std::wstring journalPath() { return tempFolder() + L"VUBB_id1f2e3d4b5a.tmp"; }
+
+void regDeleteTree(HKEY root, const std::wstring& key, REGSAM view) {
+    std::wstring parent, leaf;
+    splitAtLastBackslash(key, parent, leaf);
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, &handle) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(handle, leaf.c_str());
+    RegDeleteKeyExW(handle, leaf.c_str(), view, 0);
+    RegCloseKey(handle);
+}
+
+void regSetString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                  REGSAM view) {
+    HKEY handle = nullptr;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr) !=
+        ERROR_SUCCESS)
+        return;
+    RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(handle);
+}
+
+bool regKeyExists(HKEY root, const std::wstring& key, REGSAM view) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+bool regValueExists(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    const bool found = RegQueryValueExW(handle, name.empty() ? nullptr : name.c_str(), nullptr, nullptr, nullptr,
+                                        nullptr) == ERROR_SUCCESS;
+    RegCloseKey(handle);
+    return found;
+}
+
+std::wstring regGetString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
+    HKEY handle = nullptr;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return {};
+    wchar_t buffer[1024] = {0};
+    DWORD size = sizeof(buffer) - sizeof(wchar_t);
+    DWORD type = 0;
+    std::wstring value;
+    if (RegQueryValueExW(handle, name.empty() ? nullptr : name.c_str(), nullptr, &type,
+                         reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS)
+        value = buffer;
+    RegCloseKey(handle);
+    return value;
+}
+
+}  // namespace tidewell::test

@@ -1,0 +1,46 @@
+#pragma once
+// File and registry helpers for tests: each test owns its folders and keys and clears
+// them first.
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace tidewell::test {
+
+// A folder owned by one test: emptied on construction and removed on destruction.
+class TestFolder {
+public:
+    explicit TestFolder(std::wstring path);
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+    const std::wstring& path() const { return path_; }
+    // path() + "\" + relative
+    std::wstring operator/(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+
+private:
+    std::wstring path_;
+};
+
+void removeTree(const std::wstring& path);
+void writeFile(const std::wstring& path, const std::string& content);  // creates the folders above it
+std::string readFile(const std::wstring& path);
+bool exists(const std::wstring& path);
+bool isDirectory(const std::wstring& path);
+DWORD attributesOf(const std::wstring& path);
+// Names under the folder (recursive, relative, sorted), folders with a trailing backslash.
+std::vector<std::wstring> listTree(const std::wstring& folder);
+// The VU_RecycleBin folders on every drive (what an undo or commit must leave behind: none).
+std::vector<std::wstring> recycleBins();
+// The undo journal in the temporary folder.
+std::wstring journalPath();
+
+// Registry: a key path under a root, in the view that the 64-bit flag selects.
+void regDeleteTree(HKEY root, const std::wstring& key, REGSAM view = 0);
+void regSetString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                  REGSAM view = 0);
+bool regKeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
+bool regValueExists(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0);
+std::wstring regGetString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0);
+
+}  // namespace tidewell::test

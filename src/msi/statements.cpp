@@ -42,19 +42,26 @@ std::wstring buildJoinedSelect(const std::vector<std::pair<std::wstring, std::ws
     return text;
 }
 
-std::wstring buildDelete(const std::wstring& table, const std::wstring& column, const std::wstring& value) {
-    return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(column) + L"='" + value + L"'";
+std::wstring buildDelete(const std::wstring& table, const std::wstring& column) {
+    return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(column) + L"=?";
 }
 
-std::wstring buildQualifiedDelete(const std::wstring& table, const std::wstring& column,
-                                  const std::wstring& value) {
-    return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(table) + L"." + quoteName(column) +
-           L"='" + value + L"'";
+std::wstring buildQualifiedDelete(const std::wstring& table, const std::wstring& column) {
+    return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(table) + L"." + quoteName(column) + L"=?";
 }
 
-bool runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view) {
+bool runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view,
+              const std::vector<std::wstring>& parameters) {
     if (::MsiDatabaseOpenViewW(database, statement.c_str(), view.put()) != ERROR_SUCCESS) return false;
-    return ::MsiViewExecute(view.get(), 0) == ERROR_SUCCESS;
+    MsiHandleHolder record;
+    if (!parameters.empty()) {
+        record.reset(::MsiCreateRecord(static_cast<UINT>(parameters.size())));
+        if (!record) return false;
+        for (size_t i = 0; i < parameters.size(); ++i)
+            if (::MsiRecordSetStringW(record.get(), static_cast<UINT>(i + 1), parameters[i].c_str()) != ERROR_SUCCESS)
+                return false;
+    }
+    return ::MsiViewExecute(view.get(), record.get()) == ERROR_SUCCESS;
 }
 
 bool deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstring& column,
@@ -62,14 +69,14 @@ bool deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstrin
     MsiHandleHolder database(::MsiGetActiveDatabase(installer));
     if (!database) return false;
     MsiHandleHolder view;
-    return runQuery(database.get(), buildDelete(table, column, value), view);
+    return runQuery(database.get(), buildDelete(table, column), view, {value});
 }
 
-bool runCommitted(MSIHANDLE installer, const std::wstring& statement) {
+bool runCommitted(MSIHANDLE installer, const std::wstring& statement, const std::vector<std::wstring>& parameters) {
     MsiHandleHolder database(::MsiGetActiveDatabase(installer));
     if (!database) return false;
     MsiHandleHolder view;
-    if (!runQuery(database.get(), statement, view)) return false;
+    if (!runQuery(database.get(), statement, view, parameters)) return false;
     return ::MsiDatabaseCommit(database.get()) == ERROR_SUCCESS;
 }
 

@@ -203,10 +203,13 @@ bool selectRow(MSIHANDLE installer, const std::wstring& component, const std::ws
 
 std::wstring lookupValue(MSIHANDLE installer, const std::wstring& keyColumn, const std::wstring& table,
                          const std::wstring& resultColumn, const std::wstring& keyValue) {
+    // The key is compared here rather than pasted into a WHERE clause, so that any key
+    // text (quotes included) is matched exactly.
     MsiTableReader reader(installer);
-    reader.openTable(table, {}, {}, keyCondition(keyColumn, keyValue));
+    reader.openTable(table, {keyColumn, resultColumn});
     std::wstring result;
-    for (const auto& row : reader.rows()) result = row.value(resultColumn);
+    for (const auto& row : reader.rows())
+        if (row.value(keyColumn) == keyValue) result = row.value(resultColumn);
     return result;
 }
 

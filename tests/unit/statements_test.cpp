@@ -19,7 +19,6 @@ TEST(Statements, JoinComparesEveryTableWithTheFirst) {
 }
 
 TEST(Statements, DeleteTexts) {
-    EXPECT_EQ(L"DELETE FROM `MoveFile` WHERE `FileKey`='mv1'", buildDelete(L"MoveFile", L"FileKey", L"mv1"));
-    EXPECT_EQ(L"DELETE FROM `RemoveFile` WHERE `RemoveFile`.`FileKey`='rf1'",
-              buildQualifiedDelete(L"RemoveFile", L"FileKey", L"rf1"));
+    EXPECT_EQ(L"DELETE FROM `MoveFile` WHERE `FileKey`=?", buildDelete(L"MoveFile", L"FileKey"));
+    EXPECT_EQ(L"DELETE FROM `RemoveFile` WHERE `RemoveFile`.`FileKey`=?", buildQualifiedDelete(L"RemoveFile", L"FileKey"));
 }

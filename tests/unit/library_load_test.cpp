@@ -3,12 +3,16 @@
 
 #include "package.h"
 
+namespace {
+DWORD WINAPI idleThread(LPVOID) { return 0; }
+}  // namespace
+
 // The loader calls DllMain for process and thread attach and detach; a FALSE answer to
 // the process attach would make LoadLibrary fail.
 TEST(LibraryLoad, LoadsAndUnloadsWithThreadsComingAndGoing) {
     HMODULE library = LoadLibraryW((tidewell::test::binFolder() + L"Tidewell.dll").c_str());
     ASSERT_NE(nullptr, library);
-    HANDLE thread = CreateThread(nullptr, 0, [](LPVOID) -> DWORD { return 0; }, nullptr, 0, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, idleThread, nullptr, 0, nullptr);
     ASSERT_NE(nullptr, thread);
     EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread, 10000));
     CloseHandle(thread);

@@ -30,9 +30,18 @@ bool absolutePathExists(const std::wstring& path) {
     return pathExists(path);
 }
 
+namespace {
+// A bare drive ("D:") names the drive's current folder to the find functions; for an
+// ancestor what counts is whether the drive's root is there.
+bool ancestorExists(const std::wstring& path) {
+    if (path.size() == 2 && path[1] == L':') return isFolder(path + L"\\");
+    return absolutePathExists(path);
+}
+}  // namespace
+
 std::wstring nearestExistingAncestor(const std::wstring& path) {
     std::wstring current = path;
-    while (!current.empty() && !absolutePathExists(current)) {
+    while (!current.empty() && !ancestorExists(current)) {
         const size_t at = current.find_last_of(L"\\/");
         if (at == std::wstring::npos) break;
         current.resize(at);

@@ -43,14 +43,21 @@ using RegCopyTreeFunction = LONG(WINAPI*)(HKEY, LPCWSTR, HKEY);
 using RegDeleteTreeFunction = LONG(WINAPI*)(HKEY, LPCWSTR);
 using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
 
-// The process-wide answer of isWow64, and kernel32 held for as long as the library is
-// loaded. No lock: two first calls racing would compute and store the same answer.
-struct Wow64Answer {
-    unique_hmodule kernel32;
-    bool known = false;
-    bool value = false;
-};
-Wow64Answer g_wow64;
+// kernel32 is held for as long as the library is loaded once the WOW64 question has
+// been asked; IsWow64Process is missing on systems older than XP SP2 (no WOW64 there).
+unique_hmodule g_kernel32;
+
+std::optional<bool> askWow64() {
+    if (!g_kernel32) g_kernel32.reset(::LoadLibraryW(L"kernel32.dll"));
+    if (!g_kernel32) return std::nullopt;
+    const auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(g_kernel32.get(), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+// Process-wide and without a lock: two first calls racing would ask and store the same answer.
+CachedAnswer g_wow64(askWow64);
 
 }  // namespace
 
@@ -84,19 +91,16 @@ bool isRegistryPath(const std::wstring& text) {
     return parseRegistryPath(text, root, subkey);
 }
 
-bool isWow64() {
-    if (g_wow64.known) return g_wow64.value;
-    if (!g_wow64.kernel32) {
-        g_wow64.kernel32.reset(::LoadLibraryW(L"kernel32.dll"));
-        if (!g_wow64.kernel32) return false;
-    }
-    const auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(
-        reinterpret_cast<void*>(::GetProcAddress(g_wow64.kernel32.get(), "IsWow64Process")));
-    BOOL wow64 = FALSE;
-    g_wow64.value = isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
-    g_wow64.known = true;
-    return g_wow64.value;
+bool CachedAnswer::get() {
+    if (known_) return value_;
+    const std::optional<bool> answer = question_();
+    if (!answer) return false;
+    value_ = *answer;
+    known_ = true;
+    return value_;
 }
+
+bool isWow64() { return g_wow64.get(); }
 
 REGSAM nativeViewAccess(bool useNativeView) { return useNativeView && isWow64() ? KEY_WOW64_64KEY : 0; }
 

@@ -5,6 +5,7 @@
 // operation reports success as a boolean and nothing else; callers decide whether a
 // failure matters.
 #include <windows.h>
+#include <optional>
 #include <string>
 
 #include "common/unique_any.h"
@@ -24,8 +25,23 @@ bool parseRegistryPath(const std::wstring& path, HKEY& root, std::wstring& subke
 bool isRegistryPath(const std::wstring& text);
 
 // True when the library runs as a 32-bit process on 64-bit Windows. Asked once per
-// process; a failed question counts as false and is asked again next time.
+// process; when the question cannot be asked (kernel32 not loadable) the answer is
+// false and the question is asked again next time.
 bool isWow64();
+
+// The cache behind isWow64, on its own so that tests can count the questions: the first
+// answer is kept; no answer (the question could not be asked) gives false, uncached.
+class CachedAnswer {
+public:
+    using Question = std::optional<bool> (*)();
+    explicit constexpr CachedAnswer(Question question) : question_(question) {}
+    bool get();
+
+private:
+    Question question_;
+    bool known_ = false;
+    bool value_ = false;
+};
 // The extra access that reaches the native (64-bit) registry view: KEY_WOW64_64KEY when
 // it is asked for and the process runs under WOW64, else nothing.
 REGSAM nativeViewAccess(bool useNativeView);

@@ -68,6 +68,9 @@ UINT scheduleRegistryRemoval(MSIHANDLE installer) {
     std::wstring workList =
         collectRows(reader, installer, registryRemovalSpecs(), selectRegistryRow, adjustRegistryRow);
     appendProperties(installer, workList, {L"ALLUSERS"});
+    const std::wstring allUsers = getProperty(installer, L"ALLUSERS");
+    log.line(L"ALLUSERS is '" + allUsers + L"': rows with root -1 go to " +
+             (allUsers == L"1" ? L"HKEY_LOCAL_MACHINE" : L"HKEY_CURRENT_USER"));
     const bool atCommit = isRollbackEnabled(installer);
     log.line(atCommit ? L"rollback enabled: the removal runs at commit, after the installation has succeeded"
                       : L"rollback disabled: the removal runs in the deferred phase");

@@ -20,7 +20,9 @@ RegistryRemover::RegistryRemover(MSIHANDLE installer) : installer_(installer), l
 
 UINT RegistryRemover::load(const ActionData& data) {
     if (data.groupCount() != 2) {
-        log_.line(L"no registry entries to remove");
+        // A work list without selected rows holds only the ALLUSERS group.
+        log_.line(L"no registry entries to remove (" + toDecimal(static_cast<long long>(data.groupCount())) +
+                  L" group(s) in the work list, rows and ALLUSERS make 2)");
         return ERROR_SUCCESS;
     }
     for (const auto& record : data.group(0)) {

@@ -1,0 +1,87 @@
+#pragma once
+// The registry access layer: the four root keys and their names, full registry paths
+// ("HKEY_CURRENT_USER\Software\..."), a scope-bound key holder, and the value, subkey
+// and tree operations that the removal, the undo stores and the backup share. Every
+// operation reports success as a boolean and nothing else; callers decide whether a
+// failure matters.
+#include <windows.h>
+#include <optional>
+#include <string>
+
+#include "common/unique_any.h"
+
+namespace tidewell {
+
+// "HKCR", "HKCU", "HKLM", "HKU" for the four roots; empty for any other handle.
+std::wstring rootShortName(HKEY root);
+// "HKEY_CLASSES_ROOT" and so on for the four roots; empty for any other handle.
+std::wstring rootLongName(HKEY root);
+
+// Splits "<long root name><\ or /><subkey path>" at its first separator. Only the exact
+// long names count (case included). False, with both outputs untouched, when the text
+// has no separator or names no root; the subkey path may come out empty.
+bool parseRegistryPath(const std::wstring& path, HKEY& root, std::wstring& subkey);
+// True when parseRegistryPath accepts the text.
+bool isRegistryPath(const std::wstring& text);
+
+// True when the library runs as a 32-bit process on 64-bit Windows. Asked once per
+// process; when the question cannot be asked (kernel32 not loadable) the answer is
+// false and the question is asked again next time.
+bool isWow64();
+
+// The cache behind isWow64, on its own so that tests can count the questions: the first
+// answer is kept; no answer (the question could not be asked) gives false, uncached.
+class CachedAnswer {
+public:
+    using Question = std::optional<bool> (*)();
+    explicit constexpr CachedAnswer(Question question) : question_(question) {}
+    bool get();
+
+private:
+    Question question_;
+    bool known_ = false;
+    bool value_ = false;
+};
+// The extra access that reaches the native (64-bit) registry view: KEY_WOW64_64KEY when
+// it is asked for and the process runs under WOW64, else nothing.
+REGSAM nativeViewAccess(bool useNativeView);
+
+// One open key, closed at the end of its scope. Not open (handle null) when opening or
+// creating failed; an empty subkey path opens the root itself.
+class RegistryKey {
+public:
+    // Opens with KEY_READ | extraAccess, or with create opens or creates the key with
+    // KEY_ALL_ACCESS | extraAccess.
+    RegistryKey(HKEY root, const std::wstring& subkey, bool create, REGSAM extraAccess = 0);
+    // The same under the root and subkey path of a full registry path; nothing is opened
+    // (and root() is null) when the path does not parse.
+    RegistryKey(const std::wstring& fullPath, bool create, REGSAM extraAccess = 0);
+    RegistryKey(const RegistryKey&) = delete;
+    RegistryKey& operator=(const RegistryKey&) = delete;
+
+    bool isOpen() const { return key_.is_valid(); }
+    HKEY handle() const { return key_.get(); }
+    HKEY root() const { return root_; }
+
+    // Deletes one value; the empty name is the key's default value.
+    bool deleteValue(const std::wstring& name) const;
+    // Deletes a subkey that has no subkeys of its own; fails for any other.
+    bool deleteSubkey(const std::wstring& name) const;
+
+private:
+    void open(HKEY root, const std::wstring& subkey, bool create, REGSAM extraAccess);
+
+    HKEY root_ = nullptr;
+    unique_hkey key_;
+};
+
+// Copies every value and subkey under source\subkey into the destination key (which
+// keeps what it already holds). What was copied before a failure stays.
+bool copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination);
+
+// Removes key\subkey with all its values and subkeys, in the registry view the key was
+// opened in. The empty subkey is refused: it would name the key itself, and this never
+// empties a key it was not asked to remove. Parts removed before a failure stay removed.
+bool deleteKeyTree(HKEY key, const std::wstring& subkey);
+
+}  // namespace tidewell

@@ -1,0 +1,210 @@
+// The registry access layer against the real (Wine) registry: path parsing, opening
+// and creating keys, value, subkey and tree operations, and the WOW64 answer.
+#include <gtest/gtest.h>
+
+#include "registry/registry_key.h"
+#include "test_fs.h"
+
+using namespace tidewell;
+using namespace tidewell::test;
+
+namespace {
+
+const std::wstring kBase = L"Software\\TidewellTest\\RegistryKey";
+
+}  // namespace
+
+TEST(RegistryKey, RootNamesForTheFourRootsOnly) {
+    struct Case {
+        HKEY root;
+        const wchar_t* shortName;
+        const wchar_t* longName;
+    } cases[] = {
+        {HKEY_CLASSES_ROOT, L"HKCR", L"HKEY_CLASSES_ROOT"},
+        {HKEY_CURRENT_USER, L"HKCU", L"HKEY_CURRENT_USER"},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"HKEY_LOCAL_MACHINE"},
+        {HKEY_USERS, L"HKU", L"HKEY_USERS"},
+        {HKEY_CURRENT_CONFIG, L"", L""},
+        {nullptr, L"", L""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.shortName, rootShortName(c.root));
+        EXPECT_EQ(c.longName, rootLongName(c.root));
+    }
+}
+
+TEST(RegistryKey, ParsesFullPathsWithLongRootNamesOnly) {
+    const HKEY untouchedRoot = reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(0x1234));
+    struct Case {
+        const wchar_t* path;
+        bool parsed;
+        HKEY root;
+        const wchar_t* subkey;
+    } cases[] = {
+        {L"HKEY_CURRENT_USER\\Software\\A", true, HKEY_CURRENT_USER, L"Software\\A"},
+        {L"HKEY_LOCAL_MACHINE/Software\\A\\B", true, HKEY_LOCAL_MACHINE, L"Software\\A\\B"},
+        {L"HKEY_CLASSES_ROOT\\A/B", true, HKEY_CLASSES_ROOT, L"A/B"},
+        {L"HKEY_USERS\\", true, HKEY_USERS, L""},
+        {L"HKEY_USERS", false, untouchedRoot, L"untouched"},
+        {L"HKLM\\Software\\A", false, untouchedRoot, L"untouched"},
+        {L"hkey_current_user\\Software", false, untouchedRoot, L"untouched"},
+        {L"HKEY_CURRENT_USERS\\Software", false, untouchedRoot, L"untouched"},
+        {L"C:\\Data\\file.txt", false, untouchedRoot, L"untouched"},
+        {L"", false, untouchedRoot, L"untouched"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "path " << testing::PrintToString(std::wstring(c.path)));
+        HKEY root = untouchedRoot;
+        std::wstring subkey = L"untouched";
+        EXPECT_EQ(c.parsed, parseRegistryPath(c.path, root, subkey));
+        EXPECT_EQ(c.root, root);
+        EXPECT_EQ(c.subkey, subkey);
+        EXPECT_EQ(c.parsed, isRegistryPath(c.path));
+    }
+}
+
+TEST(RegistryKey, OpensCreatesAndDeletesValues) {
+    regDeleteTree(HKEY_CURRENT_USER, kBase);
+    {
+        const RegistryKey absent(HKEY_CURRENT_USER, kBase + L"\\Open", false);
+        EXPECT_FALSE(absent.isOpen());
+        EXPECT_EQ(nullptr, absent.handle());
+        EXPECT_FALSE(absent.deleteValue(L"v"));
+    }
+    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Open")) << "opening must not create";
+    {
+        const RegistryKey created(L"HKEY_CURRENT_USER/" + kBase + L"\\Open", true);
+        ASSERT_TRUE(created.isOpen());
+        EXPECT_EQ(HKEY_CURRENT_USER, created.root());
+    }
+    EXPECT_TRUE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Open"));
+
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Open", L"", L"default");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Open", L"named", L"x");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Open", L"other", L"y");
+    {
+        const RegistryKey key(HKEY_CURRENT_USER, kBase + L"\\Open", false, KEY_ALL_ACCESS);
+        ASSERT_TRUE(key.isOpen());
+        EXPECT_TRUE(key.deleteValue(L""));
+        EXPECT_TRUE(key.deleteValue(L"named"));
+        EXPECT_FALSE(key.deleteValue(L"named")) << "a value that is gone";
+    }
+    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, kBase + L"\\Open", L""));
+    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, kBase + L"\\Open", L"named"));
+    EXPECT_EQ(L"y", regGetString(HKEY_CURRENT_USER, kBase + L"\\Open", L"other"));
+
+    // A root alone with its separator opens the root itself; an unknown root opens nothing.
+    const RegistryKey users(L"HKEY_USERS\\", false);
+    ASSERT_TRUE(users.isOpen());
+    EXPECT_EQ(HKEY_USERS, users.root());
+    EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(users.handle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                              nullptr, nullptr, nullptr, nullptr, nullptr));
+    const RegistryKey userDefault(users.handle(), L".DEFAULT", false);
+    EXPECT_TRUE(userDefault.isOpen()) << "HKEY_USERS\\.DEFAULT below the opened root";
+    const RegistryKey unknown(L"HKLM\\Software", true);
+    EXPECT_FALSE(unknown.isOpen());
+    EXPECT_EQ(nullptr, unknown.root());
+    regDeleteTree(HKEY_CURRENT_USER, kBase);
+}
+
+TEST(RegistryKey, SubkeyDeletionFailsOnATreeWhereTreeDeletionSucceeds) {
+    regDeleteTree(HKEY_CURRENT_USER, kBase);
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Tree\\Child\\Grandchild", L"v", L"1");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Tree", L"top", L"2");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Leaf", L"v", L"3");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Sibling", L"v", L"4");
+
+    const RegistryKey base(HKEY_CURRENT_USER, kBase, false, KEY_ALL_ACCESS);
+    ASSERT_TRUE(base.isOpen());
+    EXPECT_FALSE(base.deleteSubkey(L"Tree"));
+    EXPECT_TRUE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Tree\\Child\\Grandchild"));
+    EXPECT_TRUE(base.deleteSubkey(L"Leaf")) << "a subkey without subkeys goes, values and all";
+    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Leaf"));
+
+    EXPECT_TRUE(deleteKeyTree(base.handle(), L"Tree"));
+    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Tree"));
+    EXPECT_FALSE(deleteKeyTree(base.handle(), L"Tree")) << "a tree that is gone";
+
+    // The empty subkey would name the key itself: refused, nothing below it touched.
+    EXPECT_FALSE(deleteKeyTree(base.handle(), L""));
+    EXPECT_EQ(L"4", regGetString(HKEY_CURRENT_USER, kBase + L"\\Sibling", L"v"));
+    regDeleteTree(HKEY_CURRENT_USER, kBase);
+}
+
+TEST(RegistryKey, CopyKeyTreeCopiesValuesAndSubkeysIntoTheDestination) {
+    regDeleteTree(HKEY_CURRENT_USER, kBase);
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Source\\Tree", L"", L"default");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Source\\Tree", L"top", L"1");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Source\\Tree\\Child\\Grandchild", L"deep", L"2");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Destination", L"kept", L"3");
+
+    const RegistryKey source(HKEY_CURRENT_USER, kBase + L"\\Source", false);
+    const RegistryKey destination(L"HKEY_CURRENT_USER\\" + kBase + L"\\Destination", true);
+    ASSERT_TRUE(source.isOpen());
+    ASSERT_TRUE(destination.isOpen());
+    EXPECT_TRUE(copyKeyTree(source.handle(), L"Tree", destination.handle()));
+
+    const std::wstring copy = kBase + L"\\Destination";
+    EXPECT_EQ(L"default", regGetString(HKEY_CURRENT_USER, copy, L""));
+    EXPECT_EQ(L"1", regGetString(HKEY_CURRENT_USER, copy, L"top"));
+    EXPECT_EQ(L"2", regGetString(HKEY_CURRENT_USER, copy + L"\\Child\\Grandchild", L"deep"));
+    EXPECT_EQ(L"3", regGetString(HKEY_CURRENT_USER, copy, L"kept"));
+    EXPECT_EQ(L"2", regGetString(HKEY_CURRENT_USER, kBase + L"\\Source\\Tree\\Child\\Grandchild", L"deep"))
+        << "the source stays";
+    EXPECT_FALSE(copyKeyTree(source.handle(), L"Missing", destination.handle()));
+    regDeleteTree(HKEY_CURRENT_USER, kBase);
+}
+
+TEST(RegistryKey, TreeDeletionStaysInTheViewTheParentWasOpenedIn) {
+    // HKLM\Software is where the 32-bit and 64-bit views part: the tree functions must
+    // follow the view of the handle, not the default view of this 32-bit process.
+    for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) regDeleteTree(HKEY_LOCAL_MACHINE, L"Software\\TidewellView", view);
+    regSetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub", L"v", L"64", KEY_WOW64_64KEY);
+    regSetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub", L"v", L"32", KEY_WOW64_32KEY);
+    {
+        const RegistryKey software(HKEY_LOCAL_MACHINE, L"Software", false, KEY_ALL_ACCESS | nativeViewAccess(true));
+        ASSERT_TRUE(software.isOpen());
+        EXPECT_TRUE(deleteKeyTree(software.handle(), L"TidewellView"));
+    }
+    EXPECT_FALSE(regKeyExists(HKEY_LOCAL_MACHINE, L"Software\\TidewellView", KEY_WOW64_64KEY));
+    EXPECT_EQ(L"32", regGetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub", L"v", KEY_WOW64_32KEY));
+    regDeleteTree(HKEY_LOCAL_MACHINE, L"Software\\TidewellView", KEY_WOW64_32KEY);
+}
+
+TEST(RegistryKey, Wow64AnswerAndNativeViewAccess) {
+    BOOL direct = FALSE;
+    ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &direct));
+    // The test prefix is 64-bit: this 32-bit program runs under WOW64.
+    EXPECT_TRUE(direct);
+    EXPECT_EQ(direct != FALSE, isWow64());
+    EXPECT_EQ(static_cast<REGSAM>(KEY_WOW64_64KEY), nativeViewAccess(true));
+    EXPECT_EQ(0u, nativeViewAccess(false));
+}
+
+namespace {
+int g_asked = 0;
+std::optional<bool> answerYes() {
+    ++g_asked;
+    return true;
+}
+std::optional<bool> cannotAskTwiceThenNo() {
+    return ++g_asked <= 2 ? std::nullopt : std::optional<bool>(false);
+}
+}  // namespace
+
+TEST(RegistryKey, CachedAnswerAsksOnceAndRetriesWhenTheQuestionCouldNotBeAsked) {
+    g_asked = 0;
+    CachedAnswer yes(answerYes);
+    EXPECT_TRUE(yes.get());
+    EXPECT_TRUE(yes.get());
+    EXPECT_TRUE(yes.get());
+    EXPECT_EQ(1, g_asked);
+
+    g_asked = 0;
+    CachedAnswer late(cannotAskTwiceThenNo);
+    EXPECT_FALSE(late.get());
+    EXPECT_FALSE(late.get());
+    EXPECT_FALSE(late.get());
+    EXPECT_FALSE(late.get());
+    EXPECT_EQ(3, g_asked) << "asked until it could be answered, then never again";
+}

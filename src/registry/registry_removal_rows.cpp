@@ -32,7 +32,7 @@ const std::vector<TableSpec>& registryRemovalSpecs() {
 }
 
 bool deleteStandardRegistryRow(MSIHANDLE installer, const std::wstring& removeRegistry) {
-    return runCommitted(installer, buildQualifiedDelete(L"RemoveRegistry", L"RemoveRegistry", removeRegistry));
+    return runCommitted(installer, buildQualifiedDelete(L"RemoveRegistry", L"RemoveRegistry"), {removeRegistry});
 }
 
 bool isComponent64Bit(MSIHANDLE installer, const std::wstring& component) {

@@ -47,3 +47,14 @@ tidewell_warnings(tidewell_demo)
 target_include_directories(tidewell_demo PRIVATE ${CMAKE_SOURCE_DIR}/demo)
 target_link_libraries(tidewell_demo PRIVATE TidewellTestSupport)
 add_dependencies(tidewell_demo Tidewell TestActions)
+
+# The authoring kit: a package built from exactly the IDT files of authoring/ with
+# msitools' msibuild, installed with Wine's msiexec.
+find_program(MSIBUILD msibuild)
+if(MSIBUILD)
+  add_test(NAME package.AuthoringKit.IdtFilesMakeAWorkingPackage
+    COMMAND bash ${CMAKE_SOURCE_DIR}/tests/package/authoring_idt_test.sh ${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}
+            $<TARGET_FILE:Tidewell>)
+  set_tests_properties(package.AuthoringKit.IdtFilesMakeAWorkingPackage PROPERTIES
+    RESOURCE_LOCK windows_installer TIMEOUT 300)
+endif()

@@ -373,4 +373,10 @@ RunResult Package::uninstall(const std::wstring& commandLine) {
     return result;
 }
 
+Package& Package::withoutBinaries() {
+    tables_.erase(L"Binary");
+    built_ = false;
+    return *this;
+}
+
 }  // namespace tidewell::test

@@ -86,6 +86,11 @@ private:
     bool installed_ = false;
     int answer_ = 0;
     INSTALLUILEVEL uiLevel_ = INSTALLUILEVEL_NONE;
+
+public:
+    // Leaves out the Binary table (Tidewell.dll and TestActions.dll): a package made
+    // without the library, as tidewell-add finds it.
+    Package& withoutBinaries();
 };
 
 }  // namespace tidewell::test

@@ -1,0 +1,219 @@
+// tidewell-add on packages made without the library: it adds what the library needs,
+// places the actions next to the package's standard actions, and the package then
+// installs with the library at work; it refuses packages it must not change and leaves
+// them as they were.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <msidefs.h>
+#include <msiquery.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "common/text.h"
+#include "common/unique_any.h"
+#include "package.h"
+#include "test_fs.h"
+
+using namespace tidewell;
+using namespace tidewell::test;
+
+namespace {
+
+struct ToolRun {
+    DWORD code = 0;
+    std::string output;  // standard output and error together
+};
+
+ToolRun runTool(const std::wstring& package) {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    unique_handle readEnd, writeEnd;
+    if (!::CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0)) throw std::runtime_error("CreatePipe");
+    ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring commandLine = L"\"" + binFolder() + L"tidewell-add.exe\" \"" + package + L"\"";
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+        throw std::runtime_error("cannot start tidewell-add.exe");
+    unique_handle processHandle(process.hProcess), threadHandle(process.hThread);
+    writeEnd.reset();
+    ToolRun run;
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(readEnd.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) run.output.append(buffer, read);
+    ::WaitForSingleObject(processHandle.get(), INFINITE);
+    ::GetExitCodeProcess(processHandle.get(), &run.code);
+    return run;
+}
+
+using Rows = std::vector<std::vector<std::wstring>>;
+
+Rows query(const std::wstring& path, const std::wstring& statement) {
+    unique_msihandle database, view, record;
+    if (::MsiOpenDatabaseW(path.c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_READONLY), database.put()) != 0 ||
+        ::MsiDatabaseOpenViewW(database.get(), statement.c_str(), view.put()) != 0 ||
+        ::MsiViewExecute(view.get(), 0) != 0)
+        throw std::runtime_error("cannot query " + toUtf8(path) + ": " + toUtf8(statement));
+    Rows rows;
+    while (::MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS) {
+        std::vector<std::wstring> row;
+        for (UINT field = 1; field <= ::MsiRecordGetFieldCount(record.get()); ++field) {
+            wchar_t text[512] = {0};
+            DWORD length = 512;
+            ::MsiRecordGetStringW(record.get(), field, text, &length);
+            row.emplace_back(text);
+        }
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// Changes a built package the way an author does after running the tool.
+void execute(const std::wstring& path, const std::vector<std::wstring>& statements) {
+    unique_msihandle database;
+    ASSERT_EQ(0u, ::MsiOpenDatabaseW(path.c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_TRANSACT), database.put()));
+    for (const auto& statement : statements) {
+        unique_msihandle view;
+        ASSERT_EQ(0u, ::MsiDatabaseOpenViewW(database.get(), statement.c_str(), view.put())) << toUtf8(statement);
+        ASSERT_EQ(0u, ::MsiViewExecute(view.get(), 0)) << toUtf8(statement);
+    }
+    ASSERT_EQ(0u, ::MsiDatabaseCommit(database.get()));
+}
+
+std::map<std::wstring, int> sequenceOf(const std::wstring& path) {
+    std::map<std::wstring, int> numbers;
+    for (const auto& row : query(path, L"SELECT `Action`, `Sequence` FROM `InstallExecuteSequence`"))
+        numbers[row[0]] = parseDecimal(row[1]);
+    return numbers;
+}
+
+}  // namespace
+
+TEST(AddToPackage, PackageMadeWithoutTheLibraryGetsItAndInstallsWithIt) {
+    TestFolder data(L"C:\\tw-add-data");
+    writeFile(data / L"stale.log", "old log");
+    writeFile(data / L"keep.txt", "keep me");
+    Package package(L"add-library");
+    package.withoutBinaries()
+        .component(L"Main")
+        .property(L"DATADIR", data.path() + L"\\")
+        .rows(L"RemoveFile", {{L"rfStaleLogs", L"Main", L"*.log", L"DATADIR", L"1"}})
+        // Two of the library's tables made as the tests make them: the tool must find the
+        // same columns that it would create.
+        .table(L"VU_RemoveRegistry")
+        .table(L"VU_PersistentData")
+        // An action of the author's own on the number the library's removal takes in the
+        // usual sequence: the library's actions go below it, still before RemoveFiles.
+        .customAction(L"TW_AuthorAction", msidbCustomActionTypeTextData | msidbCustomActionTypeProperty, L"TW_MARK",
+                      L"1")
+        .sequence(L"TW_AuthorAction", 3499);
+    package.build();
+
+    const ToolRun first = runTool(package.path());
+    ASSERT_EQ(0u, first.code) << first.output;
+    EXPECT_EQ((Rows{{L"Tidewell"}}), query(package.path(), L"SELECT `Name` FROM `Binary`"));
+    const std::map<std::wstring, int> sequence = sequenceOf(package.path());
+    const std::map<std::wstring, int> expected = {
+        {L"VU_PromptUserBasicUI", 1398},   {L"VU_BackupImmediate", 1399},  {L"VU_BackupRollback", 1501},
+        {L"VU_RemoveRegsImmediate", 2599}, {L"VU_UndoRemoveFiles", 3497},  {L"VU_RemoveFilesImmediate", 3498},
+        {L"VU_MoveFilesImmediate", 3799},  {L"VU_RestoreImmediate", 5001}, {L"VU_BackupCleanup", 6601},
+    };
+    for (const auto& [action, number] : expected) {
+        const auto found = sequence.find(action);
+        ASSERT_NE(sequence.end(), found) << toUtf8(action) << " is not sequenced";
+        EXPECT_EQ(number, found->second) << toUtf8(action);
+    }
+
+    // A second run finds everything in place and changes no row.
+    const Rows actions = query(package.path(), L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`");
+    const ToolRun second = runTool(package.path());
+    ASSERT_EQ(0u, second.code) << second.output;
+    EXPECT_EQ(actions, query(package.path(), L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`"));
+    EXPECT_EQ(sequence, sequenceOf(package.path()));
+
+    // The author's rows for the library's tables.
+    execute(package.path(), {L"INSERT INTO `VU_RemoveFile` (`RemoveFile`, `Condition`, `Options`) "
+                             L"VALUES ('rfStaleLogs', 'NOT Installed', 0)"});
+
+    const RunResult install = package.install();
+    ASSERT_EQ(0u, install.code);
+    EXPECT_TRUE(install.logHas(L"OnVuRestoreImmediate: scheduled VU_VuRestoreDeferred"));
+    // File removal at work: the *.log files of DATADIR go at installation, nothing else.
+    EXPECT_FALSE(exists(data / L"stale.log"));
+    EXPECT_TRUE(exists(data / L"keep.txt"));
+
+    const RunResult uninstall = package.uninstall();
+    ASSERT_EQ(0u, uninstall.code);
+    EXPECT_TRUE(uninstall.logHas(L"OnPromptUserBasicUI: no question"));
+}
+
+TEST(AddToPackage, RefusesPackagesItMustNotChangeAndLeavesThemAsTheyWere) {
+    struct Case {
+        const char* what;
+        std::function<std::wstring()> make;  // writes the file, returns its path
+        std::string says;                    // in the tool's message
+        std::string notSays = {};            // a conflict that must not be reported
+    };
+    Package readOnly(L"add-read-only");
+    Package conflictingAction(L"add-conflicting-action");
+    Package otherColumns(L"add-other-columns");
+    const Case cases[] = {
+        {"not an MSI",
+         [] {
+             const std::wstring path = L"C:\\tw-packages\\add-not-a-package.msi";
+             writeFile(path, "this is text, not a package\r\n");
+             return path;
+         },
+         "is not a Windows Installer package"},
+        {"read-only",
+         [&] {
+             readOnly.withoutBinaries().component(L"Main");
+             const std::wstring path = readOnly.build();
+             ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+             return path;
+         },
+         "is read-only"},
+        {"a CustomAction of the library's name bound elsewhere",
+         [&] {
+             conflictingAction.component(L"Main")
+                 .table(L"VU_RemoveFile")
+                 .table(L"VU_MoveFile")
+                 .tidewellAction(L"VU_RemoveFilesImmediate", msidbCustomActionTypeDll, L"OnVuRemoveFilesPermanent");
+             return conflictingAction.build();
+         },
+         "CustomAction VU_RemoveFilesImmediate is already there",
+         // The tests' own VU_ tables have the library's columns: only the action conflicts.
+         "has other columns"},
+        {"a custom table with other columns",
+         [&] {
+             otherColumns.withoutBinaries().component(L"Main");
+             const std::wstring path = otherColumns.build();
+             execute(path, {L"CREATE TABLE `VU_MoveFile` (`MoveFile` CHAR(72) NOT NULL, `Condition` CHAR(255) "
+                            L"PRIMARY KEY `MoveFile`)"});
+             return path;
+         },
+         "table VU_MoveFile has other columns"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::wstring path = c.make();
+        const std::string before = readFile(path);
+        const ToolRun run = runTool(path);
+        EXPECT_EQ(1u, run.code);
+        EXPECT_NE(std::string::npos, run.output.find(c.says)) << run.output;
+        EXPECT_NE(std::string::npos, run.output.find("nothing was changed")) << run.output;
+        if (!c.notSays.empty()) {
+            EXPECT_EQ(std::string::npos, run.output.find(c.notSays)) << run.output;
+        }
+        EXPECT_TRUE(before == readFile(path)) << "the package was changed";
+        ::SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(path.c_str());
+    }
+}

@@ -1,0 +1,115 @@
+// tidewell-add: adds Tidewell.dll to an existing installation package, with the rows
+// and tables of the authoring kit, or refuses and leaves the package as it was.
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "common/text.h"
+#include "common/unique_any.h"
+#include "library_addition.h"
+#include "msi_database.h"
+
+using namespace tidewell;
+using namespace tidewell::add;
+
+namespace {
+
+constexpr int kDone = 0;
+constexpr int kRefused = 1;
+constexpr int kUsage = 2;
+
+void print(FILE* stream, const std::wstring& text) {
+    const std::string bytes = toUtf8(text + L"\n");
+    std::fwrite(bytes.data(), 1, bytes.size(), stream);
+    std::fflush(stream);
+}
+
+struct Refusal : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+[[noreturn]] void refuse(const std::wstring& reason) { throw Refusal(toUtf8(reason)); }
+
+std::wstring besideThisProgram(const wchar_t* name) {
+    std::wstring path(MAX_PATH, L'\0');
+    const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length);
+    return path.substr(0, path.find_last_of(L'\\') + 1) + name;
+}
+
+std::string firstBytes(const std::wstring& path, DWORD count) {
+    unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    std::string bytes(count, '\0');
+    DWORD read = 0;
+    if (!file || !::ReadFile(file.get(), bytes.data(), count, &read, nullptr)) return {};
+    bytes.resize(read);
+    return bytes;
+}
+
+// The checks that need no database: the package must be a file the tool may write, the
+// library a DLL.
+void checkFiles(const std::wstring& package, const std::wstring& dll) {
+    const DWORD attributes = ::GetFileAttributesW(package.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) refuse(package + L" cannot be found");
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) refuse(package + L" is a folder, not an installation package");
+    if (attributes & FILE_ATTRIBUTE_READONLY) refuse(package + L" is read-only");
+    {
+        unique_hfile probe(::CreateFileW(package.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, 0, nullptr));
+        if (!probe) refuse(package + L" cannot be opened for writing (error " + toDecimal(::GetLastError()) + L")");
+    }
+    if (firstBytes(dll, 2) != "MZ") refuse(dll + L" cannot be read as a DLL");
+}
+
+int addLibrary(const std::wstring& package, const std::wstring& dll) {
+    checkFiles(package, dll);
+    std::unique_ptr<MsiDatabase> database;
+    try {
+        database = std::make_unique<MsiDatabase>(package);
+    } catch (const std::runtime_error&) {
+        refuse(package + L" is not a Windows Installer package");
+    }
+    if (!database->hasTable(L"InstallExecuteSequence"))
+        refuse(package + L" has no InstallExecuteSequence table: it is not an installation package");
+
+    const AdditionPlan plan = planAddition(*database, loadKit(), dll);
+    if (!plan.conflicts.empty()) {
+        std::wstring reason = package + L" already carries rows or tables that differ from the library's:";
+        for (const auto& conflict : plan.conflicts) reason += L"\n  " + conflict;
+        refuse(reason);
+    }
+    for (const auto& change : plan.changes)
+        if (change.make) change.make(*database);
+    database->commit();
+    print(stdout, L"tidewell-add: added Tidewell.dll to " + package);
+    for (const auto& change : plan.changes)
+        if (!change.description.empty()) print(stdout, L"  " + change.description);
+    return kDone;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    if (argc < 2 || argc > 3 || std::wstring(argv[1]) == L"/?" || std::wstring(argv[1]) == L"--help") {
+        print(stderr,
+              L"usage: tidewell-add <package.msi> [<Tidewell.dll>]\n"
+              L"Adds Tidewell.dll to an installation package: the Binary row, the CustomAction rows, the tables\n"
+              L"VU_RemoveFile, VU_RemoveRegistry, VU_MoveFile and VU_PersistentData with their _Validation rows,\n"
+              L"the Error row 4152 and the library's actions in InstallExecuteSequence. Without a DLL argument\n"
+              L"the Tidewell.dll next to this program is taken. The package is changed only when every check passes.");
+        return kUsage;
+    }
+    const std::wstring package = argv[1];
+    const std::wstring dll = argc == 3 ? std::wstring(argv[2]) : besideThisProgram(L"Tidewell.dll");
+    try {
+        return addLibrary(package, dll);
+    } catch (const Refusal& e) {
+        print(stderr, L"tidewell-add: refused: " + fromUtf8(e.what()) + L"\ntidewell-add: nothing was changed");
+    } catch (const std::exception& e) {
+        print(stderr, L"tidewell-add: failed: " + fromUtf8(e.what()) + L"\ntidewell-add: nothing was changed");
+    }
+    return kRefused;
+}

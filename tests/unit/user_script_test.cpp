@@ -1,0 +1,62 @@
+// Command scripts: the command texts, the code page cmd.exe reads them in, device paths.
+#include <gtest/gtest.h>
+
+#include "files/user_process.h"
+#include "files/user_script.h"
+#include "test_fs.h"
+
+using namespace tidewell;
+
+TEST(UserScript, CommandTexts) {
+    struct Case {
+        const char* what;
+        std::wstring text, expected;
+    } cases[] = {
+        {"single item with a blank, into a new folder",
+         buildMoveCommands(L"C:\\My Data\\log files", L"C:\\VU_RecycleBin\\{G}\\0", false, true),
+         L"mkdir \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
+         L"pushd \"C:\\My Data\\\"\r\n"
+         L"move /Y \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
+         L"if exist \"log files\\*\" (xcopy /E /Y /K /H /I \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\log files\""
+         L" && del /Q /F /S \"log files\" && rmdir /Q /S \"log files\")\r\n popd \r\n"},
+        {"contents of item folder 5 into a folder on another drive",
+         buildMoveCommands(L"D:\\VU_RecycleBin\\{G}\\5", L"N:\\data", true, true),
+         L"pushd \"D:\\VU_RecycleBin\\{G}\\\"\r\n"
+         L"for /f \"tokens=*\" %%a in ('dir /b /a \"5\" ') do move /Y \"%cd%\\5\\%%a\" \"N:\\data\\\"\r\n"
+         L"xcopy /E /Y /K /H /I \"5\\*\" \"N:\\data\\\"\r\n"
+         L"del /Q /F /S \"5\\*\"\r\n rmdir /Q /S \"5\\*\"\r\n popd \r\n"},
+        {"a percent sign is doubled", buildCopyCommands(L"C:\\50%\\a.txt", L"C:\\s\\1", false, false),
+         L"pushd \"C:\\50%%\\\"\r\nxcopy /E /Y /K /H /I \"a.txt\" \"C:\\s\\1\\a.txt\"\r\n popd \r\n"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.expected, c.text) << c.what;
+}
+
+TEST(UserScript, ScriptTextUsesTheOemCodePageAndRefusesWhatItLacks) {
+    std::string bytes;
+    ASSERT_TRUE(toScriptText(L"caf\u00e9", bytes));
+    std::wstring back(bytes.size(), L'\0');
+    MultiByteToWideChar(CP_OEMCP, 0, bytes.data(), static_cast<int>(bytes.size()), back.data(), static_cast<int>(back.size()));
+    EXPECT_EQ(L"caf\u00e9", back);
+    EXPECT_FALSE(toScriptText(L"\u0416\u0444", bytes)) << "Cyrillic is not in the OEM code page here";
+}
+
+TEST(UserScript, FolderMovesThroughCmdOrTheShellWhenCmdCannotNameIt) {
+    test::TestFolder folder(L"C:\\tw-user-script");
+    for (const std::wstring name : {L"Odd & (\u00e9) 'x'", L"\u0416\u0443\u0440\u043d\u0430\u043b"}) {
+        SCOPED_TRACE(test::listTree(folder.path()).size());
+        test::writeFile(folder / (name + L"\\in.txt"), "in");
+        CreateDirectoryW((folder / L"dest").c_str(), nullptr);
+        EXPECT_TRUE(moveNow(folder / name, folder / L"dest", false, false, nullptr));
+        EXPECT_FALSE(test::exists(folder / name));
+        EXPECT_EQ("in", test::readFile(folder / (L"dest\\" + name + L"\\in.txt")));
+        test::removeTree(folder / L"dest");
+    }
+}
+
+TEST(UserProcess, DevicePathsBecomeDriveLetterPaths) {
+    wchar_t device[MAX_PATH];
+    ASSERT_NE(0u, QueryDosDeviceW(L"C:", device, MAX_PATH));
+    EXPECT_EQ(L"c:\\windows\\syswow64\\msiexec.exe", driveLetterPath(std::wstring(device) + L"\\windows\\syswow64\\msiexec.exe"));
+    EXPECT_EQ(L"\\x.exe", driveLetterPath(L"\\Device\\NoSuchVolume\\x.exe"));
+    EXPECT_EQ(L"C:\\a.exe", driveLetterPath(L"C:\\a.exe"));
+}

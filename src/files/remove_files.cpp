@@ -26,7 +26,7 @@ bool selectRemoveFileRow(const ActionLog& log, TableRow& row) {
     const MSIHANDLE installer = log.installer();
     const std::wstring key = row.value(L"FileKey");
     // From here on the installer's own RemoveFiles does not see the row, taken or not.
-    if (!runCommitted(installer, buildQualifiedDelete(L"RemoveFile", L"FileKey", key)))
+    if (!runCommitted(installer, buildQualifiedDelete(L"RemoveFile", L"FileKey"), {key}))
         log.line(L"row " + key + L": could not delete it from RemoveFile");
     const RowDecision decision =
         decideRow(installer, row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));

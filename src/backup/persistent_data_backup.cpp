@@ -106,7 +106,7 @@ std::wstring PersistentDataBackup::itemPath(const PersistentItem& item) const {
             log_.line(row + L" not backed up: " + path + L" is a whole root key");
             return {};
         }
-        return path;
+        return rootLongName(root) + L"\\" + subkey;
     }
     if (isRootFolder(path)) {
         log_.line(row + L" not backed up: " + path + L" is a drive or share root");

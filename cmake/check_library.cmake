@@ -1,4 +1,5 @@
-# Checks the built library's shape: PE32, exactly the listed exports (undecorated),
+# Checks the built library's shape: PE32, exactly the 18 exports of the catalogue
+# (undecorated, and the same as the build's export lists),
 # only Windows system DLLs imported, and msi.dll imported by ordinal alone.
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -17,10 +18,28 @@ foreach(entry ${entries})
   list(APPEND actual ${name})
 endforeach()
 list(SORT actual)
+# The library's catalogue: the 18 actions a package can bind. Fixed here rather than
+# taken from the build's lists, so that a lost or stray export list fails the check.
+set(catalogue
+  OnPromptUserBasicUI
+  OnVuBackupCleanup OnVuBackupDeferred OnVuBackupImmediate OnVuBackupRollback
+  OnVuMoveFilesDeferred OnVuMoveFilesImmediate OnVuMoveFilesRollback
+  OnVuRemoveFilesCommit OnVuRemoveFilesImmediate OnVuRemoveFilesPermanent OnVuRemoveFilesUndoable
+  OnVuRemoveRegs OnVuRemoveRegsImmediate
+  OnVuRestoreDeferred OnVuRestoreImmediate OnVuRestoreRollback
+  OnVuUndoRemoveFiles)
+list(LENGTH catalogue catalogue_size)
+if(NOT catalogue_size EQUAL 18)
+  message(FATAL_ERROR "the catalogue lists ${catalogue_size} names, not 18")
+endif()
+list(SORT catalogue)
+if(NOT actual STREQUAL catalogue)
+  message(FATAL_ERROR "exports differ from the catalogue\n  built:     ${actual}\n  catalogue: ${catalogue}")
+endif()
 file(STRINGS ${EXPORTS} expected)
 list(SORT expected)
-if(NOT actual STREQUAL expected)
-  message(FATAL_ERROR "exports differ\n  built:    ${actual}\n  expected: ${expected}")
+if(NOT expected STREQUAL catalogue)
+  message(FATAL_ERROR "the export lists (src/actions/*.exports) differ from the catalogue\n  lists:     ${expected}\n  catalogue: ${catalogue}")
 endif()
 foreach(name ${actual})
   if(name MATCHES "@")

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/text.h"
 #include "files/folder_removal.h"
 #include "files/guid_text.h"
 #include "files/paths.h"
@@ -89,10 +90,25 @@ bool FileUndoStore::keepCopy(const std::wstring& path) {
     if (folder().empty()) return false;
     const std::wstring item = record(path);
     createFolder(item);
-    if (isNetworkPath(path)) return script_ != nullptr && script_->append(buildCopyCommands(path, item, false, true));
-    if (isFolder(path)) return copyNow(path, item, false, false, log_);
-    if (!pathExists(path)) return false;
-    return copyFile(path, item + L"\\" + leafName(path), false);
+    if (isNetworkPath(path)) {
+        // Copied by the user's script, in the account that can reach the share.
+        if (script_ != nullptr && script_->append(buildCopyCommands(path, item, false, true))) return true;
+        logLine(script_ == nullptr ? L"network item " + path + L" not copied: no script for network items"
+                                   : L"network item " + path + L" not copied: it cannot be written into the script");
+    } else if (isFolder(path)) {
+        if (copyNow(path, item, false, false, log_) && pathExists(item + L"\\" + leafName(path))) return true;
+        logLine(L"could not copy folder " + path + L" into " + item);
+    } else if (!pathExists(path)) {
+        logLine(path + L" not copied: it does not exist");
+    } else if (copyFile(path, item + L"\\" + leafName(path), false)) {
+        return true;
+    } else {
+        logLine(L"could not copy " + path + L" into " + item + L" (error " + toDecimal(::GetLastError()) + L")");
+    }
+    // Nothing is recorded for an item without a copy: a restore leaves its place alone.
+    forget(path);
+    removeFolderTree(item, nullptr);
+    return false;
 }
 
 bool FileUndoStore::restoreItem(const std::wstring& path) {

@@ -27,8 +27,9 @@ void UndoStore::keep() {
     folder_.clear();
 }
 
-std::wstring UndoStore::record(const std::wstring& path) {
-    const std::wstring item = folder_ + L"\\" + toDecimal(counter_);
+std::wstring UndoStore::record(const std::wstring& path, const std::wstring& leaf) {
+    std::wstring item = folder_ + L"\\" + toDecimal(counter_);
+    if (!leaf.empty()) item += L"\\" + leaf;
     storedOf_[path] = item;
     pathOf_[item] = path;
     ++counter_;
@@ -60,11 +61,15 @@ bool UndoStore::isConsistent() const {
         if (item.size() <= folder_.size() + 1 || item.compare(0, folder_.size(), folder_) != 0 ||
             item[folder_.size()] != L'\\')
             return false;
-        const std::wstring number = item.substr(folder_.size() + 1);
-        if (number.size() > 10 || number.find_first_not_of(L"0123456789") != std::wstring::npos) return false;
-        if (parseDecimal(number) >= counter_) return false;
+        const long long number = itemNumber(item.substr(folder_.size() + 1));
+        if (number < 0 || number >= counter_) return false;
     }
     return true;
+}
+
+long long UndoStore::itemNumber(const std::wstring& rest) const {
+    if (rest.empty() || rest.size() > 10 || rest.find_first_not_of(L"0123456789") != std::wstring::npos) return -1;
+    return std::stoll(rest);
 }
 
 }  // namespace tidewell

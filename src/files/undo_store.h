@@ -61,9 +61,14 @@ public:
 protected:
     virtual std::wstring prepareFolder() = 0;
     virtual bool isStoreFolder(const std::wstring& folder) const = 0;
+    // The item number of a recorded item, given as the text that follows the store folder
+    // and a backslash; -1 when the text is not the shape this store records. A file store
+    // records the number alone.
+    virtual long long itemNumber(const std::wstring& rest) const;
 
-    // Records the next item folder for the path and returns it.
-    std::wstring record(const std::wstring& path);
+    // Records the next item under the path: "<folder>\<n>", followed by a backslash and
+    // the leaf when one is given; returns what was recorded.
+    std::wstring record(const std::wstring& path, const std::wstring& leaf = {});
     void forget(const std::wstring& path);
 
     UserScript* script_;

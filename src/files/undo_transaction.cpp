@@ -34,8 +34,8 @@ std::wstring storeKey(const std::wstring& path) {
     return {};
 }
 
-UndoTransaction::UndoTransaction(UserScript* script, const ActionLog* log)
-    : script_(script), log_(log), uncaughtAtStart_(std::uncaught_exceptions()) {
+UndoTransaction::UndoTransaction(UserScript* script, const ActionLog* log, std::wstring journal)
+    : script_(script), log_(log), journal_(std::move(journal)), uncaughtAtStart_(std::uncaught_exceptions()) {
     std::vector<std::wstring> drives;
     logicalDrives(drives);
     for (const auto& drive : drives) fileStores_.emplace(drive, std::make_unique<FileUndoStore>(drive, script_, log_));
@@ -54,7 +54,7 @@ UndoTransaction::~UndoTransaction() {
         }
         for (auto& entry : fileStores_) finishStore(*entry.second);
         for (auto& entry : registryStores_) finishStore(*entry.second);
-        deleteFile(journalFile());
+        deleteFile(journal_);
     } catch (...) {
         // Whatever could not be finished stays on disk.
     }
@@ -111,14 +111,21 @@ bool UndoTransaction::readJournal(const std::vector<unsigned char>& bytes) {
     reader.boolean(active);
 
     bool sound = !reader.failed() && reader.atEnd();
-    for (const auto& [key, store] : files)
+    // Every store holds only items of its own key: a file store the paths of its drive or
+    // share, the registry store registry paths.
+    for (const auto& [key, store] : files) {
         sound = sound && (storeKey(key) == key && key != kRegistryStoreKey) && store->isConsistent();
-    for (const auto& [key, store] : registry) sound = sound && key == kRegistryStoreKey && store->isConsistent();
+        for (const auto& entry : store->storedOf()) sound = sound && storeKey(entry.first) == key;
+    }
+    for (const auto& [key, store] : registry) {
+        sound = sound && key == kRegistryStoreKey && store->isConsistent();
+        for (const auto& entry : store->storedOf()) sound = sound && isRegistryPath(entry.first);
+    }
     if (!sound) {
         // Nothing read from a damaged journal may act on the disk.
         for (auto& entry : files) entry.second->disarm();
         for (auto& entry : registry) entry.second->disarm();
-        logLine(L"the journal " + journalFile() + L" is damaged; it is ignored");
+        logLine(L"the journal " + journal_ + L" is damaged; it is ignored");
         return false;
     }
     fileStores_ = std::move(files);
@@ -134,7 +141,7 @@ void UndoTransaction::clearStores() {
 
 bool UndoTransaction::saveJournal() {
     const std::vector<unsigned char> bytes = journalBytes();
-    const std::wstring path = journalFile();
+    const std::wstring& path = journal_;
     const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                                           FILE_ATTRIBUTE_TEMPORARY, nullptr));
     if (!file) {
@@ -150,7 +157,7 @@ bool UndoTransaction::saveJournal() {
 
 bool UndoTransaction::loadJournal() {
     clearStores();
-    const std::wstring path = journalFile();
+    const std::wstring& path = journal_;
     const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_ATTRIBUTE_TEMPORARY, nullptr));
     LARGE_INTEGER size{};

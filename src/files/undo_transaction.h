@@ -16,12 +16,16 @@ namespace tidewell {
 
 inline constexpr const wchar_t* kJournalName = L"VUBB_id1f2e3d4b5a.tmp";
 
+// The journal's full path in the temporary folder of the running account.
+std::wstring journalFile();
+
 class UndoTransaction final : public RemovalSink {
 public:
     // A file store for every drive root and the registry store "HKCU". Script and log may
-    // be null; without a script, network items are refused.
-    explicit UndoTransaction(UserScript* script, const ActionLog* log = nullptr);
-    // While active: finishes every store and deletes the journal. When an exception ends
+    // be null; without a script, network items are refused. The journal file is the
+    // removal journal unless another is given (the backup keeps its own).
+    explicit UndoTransaction(UserScript* script, const ActionLog* log = nullptr, std::wstring journal = journalFile());
+    // While active: finishes every store and deletes its journal file. When an exception ends
     // the transaction's scope instead, the journal is saved and the stores are kept, so
     // that an undo can still put everything back.
     ~UndoTransaction() override;
@@ -50,6 +54,7 @@ public:
     bool readJournal(const std::vector<unsigned char>& bytes);
 
     bool active() const { return active_; }
+    const std::wstring& journal() const { return journal_; }
     const std::map<std::wstring, std::unique_ptr<FileUndoStore>>& fileStores() const { return fileStores_; }
     const std::map<std::wstring, std::unique_ptr<RegistryUndoStore>>& registryStores() const { return registryStores_; }
 
@@ -65,14 +70,12 @@ private:
 
     UserScript* script_;
     const ActionLog* log_;
+    std::wstring journal_;
     bool active_ = true;
     int uncaughtAtStart_;
     FileStores fileStores_;
     RegistryStores registryStores_;
 };
-
-// The journal's full path in the temporary folder of the running account.
-std::wstring journalFile();
 
 // The store key of a path: "HKCU" for a registry path, the parent folder of a share path,
 // the drive root otherwise; empty for a path that is neither.

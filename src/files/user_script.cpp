@@ -170,9 +170,12 @@ std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& d
     if (contents)
         return L"pushd " + quote(parts.parent) + L"\r\nxcopy /E /Y /K /H /I " + quote(parts.leaf + L"\\*") + L" " +
                quote(target) + L"\r\n\r\n popd \r\n";
+    // xcopy asks whether a single file's new name is a file or a folder (and asks forever
+    // when nobody answers): a file is copied into the folder instead.
     text += L"pushd " + quote(parts.parent) + L"\r\n";
-    text += L"xcopy /E /Y /K /H /I " + quote(parts.leaf) + L" " + quote(withBackslash(target) + parts.leaf) +
-            L"\r\n popd \r\n";
+    text += L"if exist " + quote(parts.leaf + L"\\*") + L" (xcopy /E /Y /K /H /I " + quote(parts.leaf) + L" " +
+            quote(withBackslash(target) + parts.leaf) + L") else (xcopy /Y /K /H " + quote(parts.leaf) + L" " +
+            quote(withBackslash(target)) + L")\r\n popd \r\n";
     return text;
 }
 

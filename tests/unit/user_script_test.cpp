@@ -26,7 +26,8 @@ TEST(UserScript, CommandTexts) {
          L"xcopy /E /Y /K /H /I \"5\\*\" \"N:\\data\\\"\r\n"
          L"del /Q /F /S \"5\\*\"\r\n rmdir /Q /S \"5\\*\"\r\n popd \r\n"},
         {"a percent sign is doubled", buildCopyCommands(L"C:\\50%\\a.txt", L"C:\\s\\1", false, false),
-         L"pushd \"C:\\50%%\\\"\r\nxcopy /E /Y /K /H /I \"a.txt\" \"C:\\s\\1\\a.txt\"\r\n popd \r\n"},
+         L"pushd \"C:\\50%%\\\"\r\nif exist \"a.txt\\*\" (xcopy /E /Y /K /H /I \"a.txt\" \"C:\\s\\1\\a.txt\") "
+         L"else (xcopy /Y /K /H \"a.txt\" \"C:\\s\\1\\\")\r\n popd \r\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, c.text) << c.what;
 }

@@ -1,0 +1,65 @@
+#pragma once
+// The backup of persistent data: the items of a work list are copied into the stores of
+// an undo transaction, and its journal is kept as the backup file
+// "<temp>\VuBack_<product code>.bak". A later restore puts every copy back over what
+// stands there by then; a discard throws the copies away. Both delete the copies and the
+// backup file. A product has one backup at a time: the next backup replaces the file.
+#include <windows.h>
+#include <msi.h>
+#include <string>
+#include <vector>
+
+#include "msi/action_data.h"
+#include "msi/action_log.h"
+
+namespace tidewell {
+
+// One row of VU_PersistentData as the work list carries it.
+struct PersistentItem {
+    std::wstring persistentRow;
+    int type = 0;  // 2: path starts with a root number
+    std::wstring condition;
+    std::wstring path;
+};
+
+inline constexpr int kRegistryRootNumberType = 2;
+
+// "VuBack_" + the product code without its braces, "-" as "_", + ".bak". Characters
+// that cannot stand in a file name become "_".
+std::wstring backupFileName(const std::wstring& productCode);
+
+class PersistentDataBackup {
+public:
+    // Names the backup file after the session's ProductCode, in the temporary folder of
+    // the running account.
+    explicit PersistentDataBackup(const ActionLog& log);
+
+    // Takes the items (records of exactly four fields in group 0) and ALLUSERS (group 1).
+    // A list without exactly two groups gives no items.
+    void load(const ActionData& workList);
+    // Copies every item into the stores, then writes the backup file. No items: nothing
+    // is copied and no file is written.
+    void backUp();
+    // Puts every copy back, then deletes the copies and the backup file.
+    void restore();
+    // Deletes the copies and the backup file.
+    void discard();
+
+    const std::wstring& backupFile() const { return backupFile_; }
+    const std::wstring& allUsers() const { return allUsers_; }
+    const std::vector<PersistentItem>& items() const { return items_; }
+
+private:
+    // The full path to copy for an item: the root number rewritten, trailing backslashes
+    // dropped; empty (and logged) when the item cannot be backed up.
+    std::wstring itemPath(const PersistentItem& item) const;
+    // Restore or discard.
+    void release(bool restoring);
+
+    const ActionLog& log_;
+    std::wstring backupFile_;
+    std::wstring allUsers_;
+    std::vector<PersistentItem> items_;
+};
+
+}  // namespace tidewell

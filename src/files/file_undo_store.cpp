@@ -125,9 +125,16 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
         return true;
     }
     if (isFolder(stored)) {
+        // A file standing where the item's folder belongs would be replaced by the item
+        // itself: the move commands take a file destination as a new name.
+        if (pathExists(destination) && !isFolder(destination)) {
+            logLine(L"could not put back " + path + L": " + destination + L" is a file, not a folder; the item stays in " +
+                    stored);
+            return false;
+        }
         moveNow(stored, destination, true, true, log_);
         removeFolderIfEmpty(stored, nullptr);
-        if (pathExists(stored)) {
+        if (pathExists(stored) || !pathExists(path)) {
             logLine(L"could not put back " + path + L"; what is left stays in " + stored);
             return false;
         }

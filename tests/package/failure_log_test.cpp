@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "common/unique_any.h"
 #include "package.h"
+#include "backup_actions.h"
 #include "removal_actions.h"
 #include "test_fs.h"
 
@@ -76,4 +77,38 @@ TEST(FailureLog, EveryItemThatFailsIsNamedInTheLog) {
         L"OnVuMoveFilesDeferred: could not move '" + (root / L"move\\move-me.dat") + L"'",
     };
     for (const auto& line : expected) EXPECT_TRUE(result.logHas(line)) << "missing in the log: " << toUtf8(line);
+}
+
+TEST(FailureLog, ItemsThatCannotBeBackedUpOrRestoredAreNamedInTheLog) {
+    TestFolder root(L"C:\\tw-failures-backup");
+    writeFile(root / L"keep\\data\\a.txt", "kept");
+
+    Package package(L"failure-log-backup");
+    package.component(L"Main")
+        .rows(L"VU_PersistentData", {{L"kept", L"0", L"1", root / L"keep\\data\\a.txt"},
+                                     {L"missing", L"0", L"1", root / L"none.txt"}})
+        .sequence(L"VU_BackupImmediate", kBackupImmediateSequence, L"NOT REMOVE")
+        .sequence(L"VU_RestoreImmediate", kRestoreSequence, L"REMOVE~=\"ALL\"");
+    addBackupActions(package);
+
+    const RunResult install = package.install();
+    ASSERT_EQ(0u, install.code);
+    EXPECT_TRUE(install.logHas(L"OnVuBackupImmediate: row missing: " + (root / L"none.txt") + L" not backed up"));
+
+    // Where the file's folder was, a file now stands: the copy cannot go back.
+    removeTree(root / L"keep\\data");
+    writeFile(root / L"keep\\data", "a file in the way");
+    const RunResult uninstall = package.uninstall();
+    ASSERT_EQ(0u, uninstall.code);
+    EXPECT_TRUE(uninstall.logHas(L"OnVuRestoreDeferred: could not restore " + (root / L"keep\\data\\a.txt") +
+                                 L"; the copy stays in "));
+    EXPECT_EQ("a file in the way", readFile(root / L"keep\\data"));
+
+    // The copy that could not go back is kept in its store, not deleted.
+    bool copyKept = false;
+    for (const auto& name : listTree(L"C:\\VU_RecycleBin"))
+        copyKept = copyKept || (name.size() > 6 && name.substr(name.size() - 6) == L"\\a.txt" &&
+                                readFile(L"C:\\VU_RecycleBin\\" + name) == "kept");
+    EXPECT_TRUE(copyKept);
+    removeTree(L"C:\\VU_RecycleBin");
 }

@@ -154,18 +154,8 @@ bool FileUndoStore::discardItem(const std::wstring& path) {
     return true;
 }
 
-bool FileUndoStore::restoreAll() {
-    std::vector<std::wstring> paths;
-    for (const auto& entry : storedOf_) paths.push_back(entry.first);
-    bool all = true;
-    for (const auto& path : paths) all = restoreItem(path) && all;
-    return all;
-}
-
 bool FileUndoStore::finish() {
-    std::vector<std::wstring> paths;
-    for (const auto& entry : storedOf_) paths.push_back(entry.first);
-    for (const auto& path : paths) discardItem(path);
+    for (const auto& path : storedPaths()) discardItem(path);
     if (folder_.empty()) return true;
     if (pathExists(folder_) && !removeFolderTree(folder_, nullptr)) logLine(L"could not delete the store " + folder_);
     const std::wstring base = parentFolder(folder_);

@@ -17,7 +17,6 @@ public:
     bool keepCopy(const std::wstring& path) override;
     bool restoreItem(const std::wstring& path) override;
     bool discardItem(const std::wstring& path) override;
-    bool restoreAll() override;
     bool finish() override;
 
     // True for a store of a share or of a drive whose type is remote.

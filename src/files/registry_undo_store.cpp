@@ -116,18 +116,8 @@ bool RegistryUndoStore::discardItem(const std::wstring& path) {
     return true;
 }
 
-bool RegistryUndoStore::restoreAll() {
-    std::vector<std::wstring> paths;
-    for (const auto& entry : storedOf_) paths.push_back(entry.first);
-    bool all = true;
-    for (const auto& path : paths) all = restoreItem(path) && all;
-    return all;
-}
-
 bool RegistryUndoStore::finish() {
-    std::vector<std::wstring> paths;
-    for (const auto& entry : storedOf_) paths.push_back(entry.first);
-    for (const auto& path : paths) discardItem(path);
+    for (const auto& path : storedPaths()) discardItem(path);
     if (folder_.empty()) return true;
     const ParentKey base(folder_, KEY_ALL_ACCESS);
     if (!base.isOpen()) return false;

@@ -25,7 +25,6 @@ public:
     bool restoreItem(const std::wstring& path) override;
     // Deletes the item's numbered key with the copy in it.
     bool discardItem(const std::wstring& path) override;
-    bool restoreAll() override;
     // Deletes every copy, the store key, and "VU_RecycleBin" when nothing else is in it.
     bool finish() override;
 

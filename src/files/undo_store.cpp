@@ -72,4 +72,16 @@ long long UndoStore::itemNumber(const std::wstring& rest) const {
     return std::stoll(rest);
 }
 
+std::vector<std::wstring> UndoStore::storedPaths() const {
+    std::vector<std::wstring> paths;
+    for (const auto& entry : storedOf_) paths.push_back(entry.first);
+    return paths;
+}
+
+bool UndoStore::restoreAll() {
+    bool all = true;
+    for (const auto& path : storedPaths()) all = restoreItem(path) && all;
+    return all;
+}
+
 }  // namespace tidewell

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "files/journal.h"
 #include "files/user_script.h"
@@ -30,8 +31,8 @@ public:
     // Puts the item that came from the path back; true when it is back (or scheduled).
     virtual bool restoreItem(const std::wstring& path) = 0;
     virtual bool discardItem(const std::wstring& path) = 0;
-    // Every item back; true only when each one came back.
-    virtual bool restoreAll() = 0;
+    // Every item back, in path order; true only when each one came back.
+    bool restoreAll();
     // Deletes what the store holds and its folder.
     virtual bool finish() = 0;
 
@@ -70,6 +71,8 @@ protected:
     // the leaf when one is given; returns what was recorded.
     std::wstring record(const std::wstring& path, const std::wstring& leaf = {});
     void forget(const std::wstring& path);
+    // The recorded paths, copied: restoring and discarding forget items as they go.
+    std::vector<std::wstring> storedPaths() const;
 
     UserScript* script_;
     const ActionLog* log_;

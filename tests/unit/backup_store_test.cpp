@@ -8,9 +8,11 @@
 #include "backup/registry_root.h"
 #include "files/paths.h"
 #include "files/undo_transaction.h"
+#include "journal_bytes.h"
 #include "test_fs.h"
 
 using namespace tidewell;
+using tidewell::test::Bytes;
 
 TEST(RegistryRoot, NumbersGiveRootsAndAllUsersDecidesMinusOne) {
     const struct {
@@ -88,21 +90,6 @@ TEST(PersistentDataBackup, WorkListKeepsFourFieldRecordsInOrder) {
 }
 
 namespace {
-
-struct Bytes {
-    std::vector<unsigned char> v;
-    Bytes& u16(std::uint16_t x) {
-        v.push_back(static_cast<unsigned char>(x & 0xFF));
-        v.push_back(static_cast<unsigned char>(x >> 8));
-        return *this;
-    }
-    Bytes& u32(std::uint32_t x) { return u16(static_cast<std::uint16_t>(x & 0xFFFF)).u16(static_cast<std::uint16_t>(x >> 16)); }
-    Bytes& str(const std::wstring& s) {
-        u32(static_cast<std::uint32_t>(s.size()));
-        for (wchar_t c : s) u16(static_cast<std::uint16_t>(c));
-        return *this;
-    }
-};
 
 // No file store; the registry store with one key copy recorded as the given copy key.
 std::vector<unsigned char> registryJournal(const std::wstring& path, const std::wstring& copy) {

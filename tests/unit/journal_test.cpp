@@ -6,27 +6,13 @@
 
 #include "common/unique_any.h"
 #include "files/undo_transaction.h"
+#include "journal_bytes.h"
 #include "test_fs.h"
 
 using namespace tidewell;
+using tidewell::test::Bytes;
 
 namespace {
-
-// Little-endian 16-bit units, written out by hand.
-struct Bytes {
-    std::vector<unsigned char> v;
-    Bytes& u16(std::uint16_t x) {
-        v.push_back(static_cast<unsigned char>(x & 0xFF));
-        v.push_back(static_cast<unsigned char>(x >> 8));
-        return *this;
-    }
-    Bytes& u32(std::uint32_t x) { return u16(static_cast<std::uint16_t>(x & 0xFFFF)).u16(static_cast<std::uint16_t>(x >> 16)); }
-    Bytes& str(const std::wstring& s) {
-        u32(static_cast<std::uint32_t>(s.size()));
-        for (wchar_t c : s) u16(static_cast<std::uint16_t>(c));
-        return *this;
-    }
-};
 
 const std::wstring kGuid = L"{11111111-2222-3333-4444-55555555AAAA}";
 const std::wstring kC = L"C:\\VU_RecycleBin\\" + kGuid;

@@ -12,6 +12,8 @@
 #include "backup_actions.h"
 #include "common/unique_any.h"
 #include "demo.h"
+#include "move_actions.h"
+#include "registry_actions.h"
 #include "removal_actions.h"
 #include "test_fs.h"
 
@@ -21,9 +23,6 @@ namespace {
 using Lines = std::vector<std::wstring>;
 
 constexpr int kImmediate = msidbCustomActionTypeDll;
-constexpr int kDeferred = kImmediate | msidbCustomActionTypeInScript;
-constexpr int kRollback = kDeferred | msidbCustomActionTypeRollback;
-constexpr int kCommit = kDeferred | msidbCustomActionTypeCommit;
 // The failing action stands after the restore. Wine does not roll back Windows Installer's
 // own RemoveFiles and RemoveRegistryValues, so a failure before the restore would lose the
 // user's data there, where Windows would put it back.
@@ -96,13 +95,9 @@ void buildPackage(test::Package& package) {
         .rows(L"VU_PersistentData", {{L"settings", L"0", L"1", L"[DATA_DIR]\\settings.ini"},
                                      {L"profiles", L"0", L"1", L"[DATA_DIR]\\Profiles"},
                                      {L"settingsKey", L"2", L"1", L"-1\\" + kKey + L"\\Settings"}})
-        .tidewellAction(L"VU_PromptUserBasicUI", kImmediate, L"OnPromptUserBasicUI")
-        .tidewellAction(L"VU_RemoveRegsImmediate", kImmediate, L"OnVuRemoveRegsImmediate")
-        .tidewellAction(L"VU_VuRemoveRegsDeferred", kDeferred, L"OnVuRemoveRegs")
-        .tidewellAction(L"VU_VuRemoveRegsCommit", kCommit, L"OnVuRemoveRegs")
-        .tidewellAction(L"VU_MoveFilesImmediate", kImmediate, L"OnVuMoveFilesImmediate")
-        .tidewellAction(L"VU_VuMoveFilesRollback", kRollback, L"OnVuMoveFilesRollback")
-        .tidewellAction(L"VU_VuMoveFilesDeferred", kDeferred, L"OnVuMoveFilesDeferred");
+        .tidewellAction(L"VU_PromptUserBasicUI", kImmediate, L"OnPromptUserBasicUI");
+    test::addRegistryActions(package);
+    test::addMoveActions(package);
     test::addRemoveFilesActions(package);
     test::addBackupActions(package);
     // The kit's places (docs/authoring.md, "Where the actions go").

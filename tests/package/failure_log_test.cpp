@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "common/unique_any.h"
+#include "move_actions.h"
 #include "package.h"
 #include "backup_actions.h"
 #include "removal_actions.h"
@@ -15,10 +16,6 @@ using namespace tidewell;
 using namespace tidewell::test;
 
 namespace {
-
-constexpr int kImmediate = msidbCustomActionTypeDll;
-constexpr int kDeferred = msidbCustomActionTypeDll | msidbCustomActionTypeInScript;
-constexpr int kRollback = kDeferred | msidbCustomActionTypeRollback;
 
 // Holds the file open without sharing, as another program would, for the whole run.
 unique_hfile lock(const std::wstring& path) {
@@ -52,10 +49,8 @@ TEST(FailureLog, EveryItemThatFailsIsNamedInTheLog) {
         .rows(L"MoveFile", {{L"copy", L"Main", L"copy-me.txt", L"", L"MOVE_SRC", L"MOVE_DST", L"0"},
                             {L"move", L"Main", L"move-me.dat", L"", L"MOVE_SRC", L"BLOCKED_DST", L"1"}})
         .rows(L"VU_MoveFile", {{L"copy", L"", L"0"}, {L"move", L"", L"0"}})
-        .tidewellAction(L"VU_MoveFilesImmediate", kImmediate, L"OnVuMoveFilesImmediate")
-        .tidewellAction(L"VU_VuMoveFilesRollback", kRollback, L"OnVuMoveFilesRollback")
-        .tidewellAction(L"VU_VuMoveFilesDeferred", kDeferred, L"OnVuMoveFilesDeferred")
         .sequence(L"VU_MoveFilesImmediate", 3790);
+    addMoveActions(package);
     addRemoveFilesActions(package);
 
     RunResult result;

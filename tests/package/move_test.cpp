@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "move_actions.h"
 #include "package.h"
 #include "test_fs.h"
 
@@ -12,18 +13,10 @@ using namespace tidewell::test;
 
 namespace {
 
-constexpr int kImmediate = msidbCustomActionTypeDll;
-constexpr int kDeferred = msidbCustomActionTypeDll | msidbCustomActionTypeInScript;
-constexpr int kRollback = kDeferred | msidbCustomActionTypeRollback;
 
 // The three move actions, with the immediate one after InstallInitialize and before the
 // standard MoveFiles (3800), on install and uninstall alike.
-Package& addMoveActions(Package& package) {
-    return package.tidewellAction(L"VU_MoveFilesImmediate", kImmediate, L"OnVuMoveFilesImmediate")
-        .tidewellAction(L"VU_VuMoveFilesRollback", kRollback, L"OnVuMoveFilesRollback")
-        .tidewellAction(L"VU_VuMoveFilesDeferred", kDeferred, L"OnVuMoveFilesDeferred")
-        .sequence(L"VU_MoveFilesImmediate", 1700);
-}
+Package& addSequencedMoveActions(Package& package) { return addMoveActions(package).sequence(L"VU_MoveFilesImmediate", 1700); }
 
 std::wstring folderValue(const std::wstring& path) { return path + L"\\"; }
 
@@ -80,7 +73,7 @@ TEST(MoveFiles, InstallCopiesMovesAndRenamesWithoutOverwriting) {
         .rows(L"VU_MoveFile", {{L"copy", L"", L"0"}, {L"rename", L"", L"0"}, {L"keep", L"", L"0"},
                                {L"busy", L"", L"0"}, {L"same", L"", L"0"}, {L"far", L"", L"0"},
                                {L"unset", L"", L"0"}});
-    addMoveActions(package);
+    addSequencedMoveActions(package);
     const RunResult result = package.install();
     ASSERT_EQ(0u, result.code);
 
@@ -139,7 +132,7 @@ TEST(MoveFiles, ExtendedOptionsChooseInstallUninstallOrBothAndTheStandardRowIsGo
     // install, which shows that the standard action is live for the rows taken away.
     package.rows(L"VU_MoveFile", {{L"m0", L"", L"0"}, {L"m1", L"", L"1"}, {L"m2", L"", L"2"}, {L"m3", L"", L"3"},
                                   {L"m4", L"", L"4"}, {L"m6", L"", L"6"}, {L"mfalse", L"UNSET_PROPERTY", L"3"}});
-    addMoveActions(package);
+    addSequencedMoveActions(package);
 
     const RunResult installed = package.install();
     ASSERT_EQ(0u, installed.code);
@@ -185,7 +178,7 @@ TEST(MoveFiles, RollbackPutsMovesBackRemovesCopiesAndOnlyTheFoldersItMade) {
                           (root / L"keep3\\late\\g.txt") + L"\"")
         .sequence(L"TW_WriteLate", 1650)
         .failAt(1800);
-    addMoveActions(package);
+    addSequencedMoveActions(package);
     const RunResult result = package.install();
     ASSERT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);
 
@@ -217,7 +210,7 @@ TEST(MoveFiles, EmptyWorkListDoesNothingInBothActions) {
         .rows(L"MoveFile", {{L"none", L"Main", L"*.txt", L"", L"SRC", L"DEST", L"0"}})
         .rows(L"VU_MoveFile", {{L"none", L"", L"2"}})  // uninstall only: nothing at install
         .failAt(1800);
-    addMoveActions(package);
+    addSequencedMoveActions(package);
     const RunResult result = package.install();
     ASSERT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);
     EXPECT_TRUE(result.logHas(L"OnVuMoveFilesImmediate: planned 0 file operation(s)"));

@@ -7,25 +7,20 @@
 #include <algorithm>
 
 #include "package.h"
+#include "registry_actions.h"
 #include "test_fs.h"
 
 using namespace tidewell::test;
 
 namespace {
 
-constexpr int kImmediate = msidbCustomActionTypeDll;
-constexpr int kDeferred = msidbCustomActionTypeDll | msidbCustomActionTypeInScript;
-constexpr int kCommit = kDeferred | msidbCustomActionTypeCommit;
 constexpr REGSAM k64 = KEY_WOW64_64KEY;
 constexpr REGSAM k32 = KEY_WOW64_32KEY;
 
 const std::wstring kBase = L"Software\\TidewellTest\\Registry";
 
-Package& addRegistryActions(Package& package) {
-    return package.tidewellAction(L"VU_RemoveRegsImmediate", kImmediate, L"OnVuRemoveRegsImmediate")
-        .tidewellAction(L"VU_VuRemoveRegsDeferred", kDeferred, L"OnVuRemoveRegs")
-        .tidewellAction(L"VU_VuRemoveRegsCommit", kCommit, L"OnVuRemoveRegs")
-        .sequence(L"VU_RemoveRegsImmediate", 1700);
+Package& addSequencedRegistryActions(Package& package) {
+    return addRegistryActions(package).sequence(L"VU_RemoveRegsImmediate", 1700);
 }
 
 // The library's progress texts of a run (the standard actions send their own).
@@ -88,7 +83,7 @@ TEST(RegistryRemoval, NamesRootsExpansionAndProgressMessages) {
         const std::wstring id = (i < 10 ? L"r0" : L"r1") + std::to_wstring(i % 10);
         package.rows(L"VU_RemoveRegistry", {{id, L"", L"", L""}});
     }
-    addRegistryActions(package);
+    addSequencedRegistryActions(package);
 
     const RunResult result = package.install();
     ASSERT_EQ(0u, result.code);
@@ -154,7 +149,7 @@ TEST(RegistryRemoval, RootMinusOneIsPerMachineOnlyWhenAllUsersIsOne) {
             .property(L"ALLUSERS", c.property)
             .rows(L"RemoveRegistry", {{L"r1", L"-1", kBase, L"minus", L"Main"}})
             .rows(L"VU_RemoveRegistry", {{L"r1", L"", L"", L""}});
-        addRegistryActions(package);
+        addSequencedRegistryActions(package);
         if (*c.setBeforeAction)
             package.customAction(L"TW_SetAllUsers", msidbCustomActionTypeTextData | msidbCustomActionTypeProperty,
                                  L"ALLUSERS", c.setBeforeAction)
@@ -191,7 +186,7 @@ TEST(RegistryRemoval, ConditionAndInstallModeDecideAndTheStandardRowIsAlwaysGone
                                      {L"mode1", L"", L"", L""},
                                      {L"mode2", L"2", L"", L""},
                                      {L"mode3", L"3", L"FLAG=\"no\"", L""}});
-    addRegistryActions(package);
+    addSequencedRegistryActions(package);
 
     const RunResult installed = package.install();
     ASSERT_EQ(0u, installed.code);
@@ -235,7 +230,7 @@ TEST(RegistryRemoval, RunsAtCommitWithRollbackAndDeferredWithoutIt) {
                                       {L"value", L"1", kBase + L"\\Rollback", L"value", L"Main"}})
             .rows(L"VU_RemoveRegistry", {{L"tree", L"", L"", L""}, {L"value", L"", L"", L""}})
             .failAt(6000);
-        addRegistryActions(package);
+        addSequencedRegistryActions(package);
         const RunResult result = package.install(c.commandLine);
         EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);
         EXPECT_TRUE(result.logHas(std::wstring(L"OnVuRemoveRegsImmediate: scheduled ") + c.scheduled));
@@ -269,7 +264,7 @@ TEST(RegistryRemoval, SixtyFourBitComponentsRemoveFromTheNativeView) {
                                      {L"top64", L"", L"", L"0"},
                                      {L"tree32", L"", L"", L"1"},
                                      {L"value32", L"", L"", L"1"}});
-    addRegistryActions(package);
+    addSequencedRegistryActions(package);
     const RunResult result = package.install();
     ASSERT_EQ(0u, result.code);
 

@@ -40,6 +40,23 @@ Parts splitSource(const std::wstring& source) {
     return parts;
 }
 
+// The start that move and copy commands share: the destination, with a trailing
+// backslash and a "mkdir" line when it is to be created.
+struct CommandStart {
+    Parts parts;
+    std::wstring target;
+    std::wstring text;
+};
+
+CommandStart startCommands(const std::wstring& source, const std::wstring& destination, bool createDestination) {
+    CommandStart start{splitSource(source), destination, {}};
+    if (createDestination) {
+        ensureTrailingBackslash(start.target);
+        start.text = L"mkdir " + quote(start.target) + L"\r\n";
+    }
+    return start;
+}
+
 std::wstring withBackslash(std::wstring path) {
     ensureTrailingBackslash(path);
     return path;
@@ -130,13 +147,7 @@ bool UserScript::run(const std::vector<std::wstring>* processImages) {
 
 std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& destination, bool contents,
                                bool createDestination) {
-    const Parts parts = splitSource(source);
-    std::wstring target = destination;
-    std::wstring text;
-    if (createDestination) {
-        ensureTrailingBackslash(target);
-        text = L"mkdir " + quote(target) + L"\r\n";
-    }
+    auto [parts, target, text] = startCommands(source, destination, createDestination);
     if (!contents) {
         // The fallback copies a folder that move could not take across volumes; a file
         // never needs it (move copies files across volumes itself).
@@ -160,13 +171,7 @@ std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& d
 
 std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& destination, bool contents,
                                bool createDestination) {
-    const Parts parts = splitSource(source);
-    std::wstring target = destination;
-    std::wstring text;
-    if (createDestination) {
-        ensureTrailingBackslash(target);
-        text = L"mkdir " + quote(target) + L"\r\n";
-    }
+    auto [parts, target, text] = startCommands(source, destination, createDestination);
     if (contents)
         return L"pushd " + quote(parts.parent) + L"\r\nxcopy /E /Y /K /H /I " + quote(parts.leaf + L"\\*") + L" " +
                quote(target) + L"\r\n\r\n popd \r\n";

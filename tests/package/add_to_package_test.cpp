@@ -14,6 +14,7 @@
 
 #include "common/text.h"
 #include "common/unique_any.h"
+#include "msi/session.h"
 #include "package.h"
 #include "test_fs.h"
 
@@ -64,12 +65,8 @@ Rows query(const std::wstring& path, const std::wstring& statement) {
     Rows rows;
     while (::MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS) {
         std::vector<std::wstring> row;
-        for (UINT field = 1; field <= ::MsiRecordGetFieldCount(record.get()); ++field) {
-            wchar_t text[512] = {0};
-            DWORD length = 512;
-            ::MsiRecordGetStringW(record.get(), field, text, &length);
-            row.emplace_back(text);
-        }
+        for (UINT field = 1; field <= ::MsiRecordGetFieldCount(record.get()); ++field)
+            row.push_back(recordString(record.get(), field));
         rows.push_back(row);
     }
     return rows;

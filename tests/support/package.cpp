@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "common/text.h"
+#include "msi/session.h"
 #include "test_fs.h"
 
 namespace tidewell::test {
@@ -156,18 +157,7 @@ INT CALLBACK captureRecord(LPVOID, UINT type, MSIHANDLE record) {
     Message message;
     message.type = static_cast<INSTALLMESSAGE>(type & 0xFF000000);
     const UINT count = MsiRecordGetFieldCount(record);
-    for (UINT field = 0; field <= count; ++field) {
-        DWORD length = 0;
-        wchar_t probe[1] = {0};
-        std::wstring text;
-        if (MsiRecordGetStringW(record, field, probe, &length) == ERROR_MORE_DATA) {
-            text.assign(length + 1, L'\0');
-            ++length;
-            MsiRecordGetStringW(record, field, text.data(), &length);
-            text.resize(length);
-        }
-        message.fields.push_back(text);
-    }
+    for (UINT field = 0; field <= count; ++field) message.fields.push_back(recordString(record, field));
     DWORD length = 0;
     wchar_t probe[1] = {0};
     if (MsiFormatRecordW(0, record, probe, &length) == ERROR_MORE_DATA) {

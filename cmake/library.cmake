@@ -1,8 +1,8 @@
 # TidewellCore: everything but the exports, shared by the DLL and the tests.
-# Tidewell.dll: the exports (src/actions/exports_*.cpp) over the core.
+# Tidewell.dll: the exports (src/exports/*.cpp) over the core.
 file(GLOB TIDEWELL_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/*/*.cpp)
 file(GLOB TIDEWELL_EXPORT_SOURCES CONFIGURE_DEPENDS
-  ${CMAKE_SOURCE_DIR}/src/actions/exports_*.cpp ${CMAKE_SOURCE_DIR}/src/actions/dll_main.cpp)
+  ${CMAKE_SOURCE_DIR}/src/exports/*.cpp)
 list(REMOVE_ITEM TIDEWELL_SOURCES ${TIDEWELL_EXPORT_SOURCES})
 
 add_library(TidewellCore STATIC ${TIDEWELL_SOURCES})
@@ -10,9 +10,9 @@ tidewell_warnings(TidewellCore)
 target_include_directories(TidewellCore PUBLIC ${CMAKE_SOURCE_DIR}/src)
 target_link_libraries(TidewellCore PUBLIC msi_ordinal advapi32 shlwapi ole32 user32)
 
-# The export list is put together from one file per feature (src/actions/*.exports),
+# The export list is put together from one file per feature (src/exports/*.exports),
 # each name bound to its undecorated __stdcall symbol.
-file(GLOB TIDEWELL_EXPORT_LISTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/actions/*.exports)
+file(GLOB TIDEWELL_EXPORT_LISTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/src/exports/*.exports)
 list(SORT TIDEWELL_EXPORT_LISTS)
 set(TIDEWELL_DEF "LIBRARY Tidewell.dll\nEXPORTS\n")
 set(TIDEWELL_EXPORT_NAMES "")

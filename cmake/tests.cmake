@@ -58,3 +58,7 @@ if(MSIBUILD)
   set_tests_properties(package.AuthoringKit.IdtFilesMakeAWorkingPackage PROPERTIES
     RESOURCE_LOCK windows_installer TIMEOUT 300)
 endif()
+
+# The library's folders include downwards only, and never each other in a circle.
+add_test(NAME library.include_layers
+  COMMAND bash ${CMAKE_SOURCE_DIR}/tests/layout/include_layers_test.sh ${CMAKE_SOURCE_DIR}/src)

@@ -2,12 +2,12 @@
 
 #include "backup/registry_root.h"
 #include "common/text.h"
-#include "files/folder_removal.h"
-#include "files/paths.h"
-#include "files/undo_transaction.h"
-#include "files/user_script.h"
+#include "win/folder_removal.h"
+#include "win/paths.h"
+#include "undo/undo_transaction.h"
+#include "win/user_script.h"
 #include "msi/session.h"
-#include "registry/registry_key.h"
+#include "win/registry_key.h"
 
 namespace tidewell {
 

@@ -1,7 +1,7 @@
 #include "backup/registry_root.h"
 
 #include "common/text.h"
-#include "registry/registry_key.h"
+#include "win/registry_key.h"
 
 namespace tidewell {
 

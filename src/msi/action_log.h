@@ -6,14 +6,16 @@
 #include <msi.h>
 #include <string>
 
+#include "common/log_sink.h"
+
 namespace tidewell {
 
-class ActionLog {
+class ActionLog final : public LogSink {
 public:
     ActionLog(MSIHANDLE installer, std::wstring action) : installer_(installer), action_(std::move(action)) {}
 
     // Writes "<action>: <text>" as an information message; never fails the caller.
-    void line(const std::wstring& text) const noexcept;
+    void line(const std::wstring& text) const noexcept override;
 
     MSIHANDLE installer() const { return installer_; }
     const std::wstring& action() const { return action_; }

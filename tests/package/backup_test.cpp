@@ -7,7 +7,7 @@
 #include <optional>
 
 #include "backup_actions.h"
-#include "files/undo_transaction.h"
+#include "undo/undo_transaction.h"
 #include "package.h"
 #include "test_fs.h"
 

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "actions/schedule.h"
+#include "msi/schedule.h"
 #include "msi/action_data.h"
 #include "msi/session.h"
 #include "msi/table_reader.h"

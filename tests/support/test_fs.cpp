@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
-#include "files/paths.h"
+#include "win/paths.h"
 
 namespace tidewell::test {
 

@@ -6,8 +6,8 @@
 
 #include "backup/persistent_data_backup.h"
 #include "backup/registry_root.h"
-#include "files/paths.h"
-#include "files/undo_transaction.h"
+#include "win/paths.h"
+#include "undo/undo_transaction.h"
 #include "journal_bytes.h"
 #include "test_fs.h"
 

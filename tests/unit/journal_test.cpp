@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "common/unique_any.h"
-#include "files/undo_transaction.h"
+#include "undo/undo_transaction.h"
 #include "journal_bytes.h"
 #include "test_fs.h"
 

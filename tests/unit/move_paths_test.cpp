@@ -4,11 +4,11 @@
 
 #include <algorithm>
 
-#include "move/file_stamp.h"
-#include "move/folder_tree.h"
-#include "move/move_operation.h"
-#include "move/move_rows.h"
-#include "move/path_checks.h"
+#include "move_files/file_stamp.h"
+#include "win/folder_tree.h"
+#include "move_files/move_operation.h"
+#include "move_files/move_rows.h"
+#include "move_files/path_checks.h"
 #include "test_fs.h"
 
 using namespace tidewell;

@@ -2,7 +2,7 @@
 // and creating keys, value, subkey and tree operations, and the WOW64 answer.
 #include <gtest/gtest.h>
 
-#include "registry/registry_key.h"
+#include "win/registry_key.h"
 #include "test_fs.h"
 
 using namespace tidewell;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "msi/action_data.h"
-#include "registry/registry_remover.h"
+#include "remove_registry/registry_remover.h"
 
 using namespace tidewell;
 

@@ -1,8 +1,8 @@
 // Command scripts: the command texts, the code page cmd.exe reads them in, device paths.
 #include <gtest/gtest.h>
 
-#include "files/user_process.h"
-#include "files/user_script.h"
+#include "win/user_process.h"
+#include "win/user_script.h"
 #include "test_fs.h"
 
 using namespace tidewell;

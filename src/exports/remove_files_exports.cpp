@@ -1,0 +1,37 @@
+// Exports of file removal: the immediate action, the permanent and undoable deferred
+// removals, the commit and the undo.
+#include <windows.h>
+#include <msi.h>
+
+#include "exports/export_barrier.h"
+#include "remove_files/remove_files.h"
+#include "remove_files/removal_worker.h"
+#include "remove_files/undoable_removal.h"
+
+using namespace tidewell;
+
+extern "C" UINT __stdcall OnVuRemoveFilesImmediate(MSIHANDLE installer) {
+    return guardedExport(installer, L"OnVuRemoveFilesImmediate", kInstallFailure,
+                         [&] { return removeFilesImmediate(installer); });
+}
+
+extern "C" UINT __stdcall OnVuRemoveFilesPermanent(MSIHANDLE installer) {
+    return guardedExport(installer, L"OnVuRemoveFilesPermanent", ERROR_SUCCESS, [&] {
+        return removeFiles(ActionLog(installer, L"OnVuRemoveFilesPermanent"), nullptr);
+    });
+}
+
+extern "C" UINT __stdcall OnVuRemoveFilesUndoable(MSIHANDLE installer) {
+    return guardedExport(installer, L"OnVuRemoveFilesUndoable", ERROR_SUCCESS,
+                         [&] { return removeFilesUndoable(installer); });
+}
+
+extern "C" UINT __stdcall OnVuRemoveFilesCommit(MSIHANDLE installer) {
+    return guardedExport(installer, L"OnVuRemoveFilesCommit", ERROR_SUCCESS,
+                         [&] { return commitRemoveFiles(installer); });
+}
+
+extern "C" UINT __stdcall OnVuUndoRemoveFiles(MSIHANDLE installer) {
+    return guardedExport(installer, L"OnVuUndoRemoveFiles", ERROR_SUCCESS,
+                         [&] { return undoRemoveFiles(installer); });
+}

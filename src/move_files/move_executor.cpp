@@ -1,0 +1,113 @@
+#include "move_files/move_executor.h"
+
+#include "common/text.h"
+#include "win/paths.h"
+#include "move_files/file_stamp.h"
+#include "win/folder_tree.h"
+#include "move_files/path_checks.h"
+#include "msi/session.h"
+
+namespace tidewell {
+
+namespace {
+
+std::wstring quoted(const std::wstring& path) { return L"'" + path + L"'"; }
+
+bool hasAbsolutePaths(const MoveOperation& operation) {
+    return isAbsolutePath(operation.source) && isAbsolutePath(operation.destination);
+}
+
+}  // namespace
+
+UINT MoveExecutor::load(const ActionData& data) {
+    operations_ = readMoveWorkList(data);
+    return ERROR_SUCCESS;
+}
+
+UINT MoveExecutor::run() {
+    for (const auto& operation : operations_) runOne(operation);
+    return ERROR_SUCCESS;
+}
+
+UINT MoveExecutor::undo() {
+    for (const auto& operation : operations_) undoOne(operation);
+    return ERROR_SUCCESS;
+}
+
+void MoveExecutor::runOne(const MoveOperation& operation) {
+    if (!hasAbsolutePaths(operation)) {
+        log_.line(L"skipped " + quoted(operation.source) + L" to " + quoted(operation.destination) +
+                  L": not absolute paths");
+        return;
+    }
+    const std::wstring destinationFolder = parentFolder(operation.destination);
+    // Moving into a missing folder fails on some systems: the folder always comes first.
+    makeFolderTree(destinationFolder);
+    const std::wstring what = quoted(operation.source) + L" to " + quoted(operation.destination);
+    switch (operation.options) {
+    case kCopyFile:
+        if (copyFile(operation.source, operation.destination, true))
+            log_.line(L"copied " + what);
+        else
+            log_.line(L"could not copy " + what + L" (error " + toDecimal(::GetLastError()) + L")");
+        break;
+    case kMoveFile:
+        if (moveFileOrFolder(operation.source, operation.destination))
+            log_.line(L"moved " + what);
+        else
+            log_.line(L"could not move " + what);
+        break;
+    default:
+        log_.line(L"options " + toDecimal(operation.options) + L" for " + what + L": neither copied nor moved");
+        break;
+    }
+    reportFileProgress(operation.source, destinationFolder);
+}
+
+void MoveExecutor::undoOne(const MoveOperation& operation) {
+    if (!hasAbsolutePaths(operation)) return;
+    const std::wstring& destination = operation.destination;
+    switch (operation.options) {
+    case kCopyFile:
+        if (!absolutePathExists(destination)) {
+            log_.line(L"no copy at " + quoted(destination) + L" to delete");
+        } else if (!sameStamp(destination, operation.source)) {
+            // Same size and last-write time as the source is what a copy keeps; anything
+            // else came there by other means (the copy then failed) and is not ours to delete.
+            log_.line(L"left " + quoted(destination) + L" in place: it is not the copy of " + quoted(operation.source));
+        } else if (deleteFile(destination)) {
+            log_.line(L"deleted the copy " + quoted(destination));
+        } else {
+            log_.line(L"could not delete the copy " + quoted(destination) + L" (error " +
+                      toDecimal(::GetLastError()) + L")");
+        }
+        break;
+    case kMoveFile:
+        if (!absolutePathExists(destination)) {
+            log_.line(L"nothing at " + quoted(destination) + L" to move back");
+            break;
+        }
+        makeFolderTree(parentFolder(operation.source));
+        if (moveFileOrFolder(destination, operation.source))
+            log_.line(L"moved " + quoted(destination) + L" back to " + quoted(operation.source));
+        else
+            log_.line(L"could not move " + quoted(destination) + L" back to " + quoted(operation.source));
+        break;
+    default:
+        break;
+    }
+    removeEmptyFolders(parentFolder(destination), operation.keptAncestor);
+}
+
+UINT MoveExecutor::reportFileProgress(const std::wstring& source, const std::wstring& destinationFolder) {
+    MsiHandleHolder record(::MsiCreateRecord(3));
+    if (!record) return ERROR_INSTALL_FAILURE;
+    if (::MsiRecordSetStringW(record.get(), 1, source.c_str()) != ERROR_SUCCESS ||
+        ::MsiRecordSetStringW(record.get(), 2, destinationFolder.c_str()) != ERROR_SUCCESS ||
+        ::MsiRecordSetInteger(record.get(), 3, static_cast<int>(fileSize(source))) != ERROR_SUCCESS)
+        return ERROR_INSTALL_FAILURE;
+    const int reply = ::MsiProcessMessage(log_.installer(), INSTALLMESSAGE_ACTIONDATA, record.get());
+    return reply == IDCANCEL || reply == IDABORT ? ERROR_INSTALL_USEREXIT : ERROR_SUCCESS;
+}
+
+}  // namespace tidewell

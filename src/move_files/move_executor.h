@@ -1,0 +1,48 @@
+#pragma once
+// Carries out the planned copies and moves in the install script, and undoes them when
+// the installation rolls back. Both work from the same work list; neither searches the
+// disk again nor re-checks what the planner decided.
+#include <windows.h>
+#include <msi.h>
+#include <string>
+#include <vector>
+
+#include "move_files/move_operation.h"
+#include "msi/action_data.h"
+#include "msi/action_log.h"
+
+namespace tidewell {
+
+class MoveExecutor {
+public:
+    explicit MoveExecutor(const ActionLog& log) : log_(log) {}
+
+    // Takes the operations of the work list (nothing unless it has exactly one group).
+    UINT load(const ActionData& data);
+
+    // For each operation: creates the destination's folders, copies (never over an
+    // existing file) or moves (replacing), and reports progress. Failures are logged and
+    // the next operation follows. Returns 0.
+    UINT run();
+
+    // For each operation, in list order: deletes the copy while it is still the copy that
+    // run made, or moves the file back to its source; then removes the destination
+    // folders that became empty, down to but not including the kept ancestor. Returns 0.
+    UINT undo();
+
+    // One ACTIONDATA message: source, destination folder, size of the source (0 once it
+    // has been moved away). 1602 when the user cancels (ignored by the caller), 1603
+    // when the record cannot be filled, else 0.
+    UINT reportFileProgress(const std::wstring& source, const std::wstring& destinationFolder);
+
+    const std::vector<MoveOperation>& operations() const { return operations_; }
+
+private:
+    void runOne(const MoveOperation& operation);
+    void undoOne(const MoveOperation& operation);
+
+    ActionLog log_;
+    std::vector<MoveOperation> operations_;
+};
+
+}  // namespace tidewell

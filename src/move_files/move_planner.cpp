@@ -1,0 +1,69 @@
+#include "move_files/move_planner.h"
+
+#include "common/text.h"
+#include "win/paths.h"
+#include "move_files/move_rows.h"
+#include "move_files/path_checks.h"
+
+namespace tidewell {
+
+UINT MovePlanner::load(const ActionData& rows) {
+    entries_.clear();
+    if (rows.groupCount() != 1) return ERROR_SUCCESS;
+    for (const auto& record : rows.group(0)) {
+        if (record.size() != kMoveRowFields) continue;
+        entries_.push_back({record[0], record[4], record[2], record[5], record[3], parseDecimal(record[6])});
+    }
+    return ERROR_SUCCESS;
+}
+
+std::wstring MovePlanner::writeWorkList() {
+    operations_.clear();
+    for (const auto& entry : entries_) expandEntry(entry);
+    return writeMoveWorkList(operations_);
+}
+
+void MovePlanner::expandEntry(const MoveFileEntry& entry) {
+    std::wstring folder = entry.sourceFolder;
+    std::wstring pattern = entry.sourceName;
+    // Without a name the source folder's last component is the pattern in its parent.
+    if (pattern.empty()) splitAtLastBackslash(entry.sourceFolder, folder, pattern);
+
+    const std::wstring row = L"row " + entry.key + L": ";
+    if (!isAbsolutePath(folder)) {
+        log_.line(row + L"skipped: source folder '" + folder + L"' is not an absolute path");
+        return;
+    }
+    std::vector<std::wstring> matches;
+    if (!findMatchingFiles(folder, pattern, matches)) {
+        log_.line(row + L"no file matches '" + pattern + L"' in '" + folder + L"'");
+        return;
+    }
+    const bool rename = !entry.destName.empty() && matches.size() == 1;
+    for (const auto& match : matches) {
+        // Folder property values end with a backslash: nothing goes between.
+        const std::wstring destination = entry.destFolder + (rename ? entry.destName : leafName(match));
+        if (!isAbsolutePath(destination)) {
+            // An unset folder property leaves a bare name, which would land in whatever
+            // folder the installer happens to run in.
+            log_.line(row + L"skipped '" + match + L"': destination '" + destination + L"' is not an absolute path");
+            continue;
+        }
+        if (equalPaths(match, destination, false)) {
+            log_.line(row + L"skipped '" + match + L"': it is its own destination");
+            continue;
+        }
+        if (absolutePathExists(destination)) {
+            log_.line(row + L"skipped '" + match + L"': destination '" + destination + L"' already exists");
+            continue;
+        }
+        MoveOperation operation{match, destination, entry.options, nearestExistingAncestor(destination)};
+        const std::wstring what = entry.options == kCopyFile   ? std::wstring(L"copy")
+                                  : entry.options == kMoveFile ? std::wstring(L"move")
+                                                               : L"options " + toDecimal(entry.options) + L" (neither copy nor move)";
+        log_.line(row + L"planned " + what + L": '" + match + L"' to '" + destination + L"'");
+        operations_.push_back(std::move(operation));
+    }
+}
+
+}  // namespace tidewell

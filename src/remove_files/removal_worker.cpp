@@ -1,0 +1,124 @@
+#include "remove_files/removal_worker.h"
+
+#include "common/text.h"
+#include "win/folder_removal.h"
+#include "win/paths.h"
+#include "msi/session.h"
+
+namespace tidewell {
+
+namespace {
+constexpr size_t kRecordFields = 8;
+constexpr size_t kKeyField = 0, kFileNameField = 2, kFolderField = 3, kOptionsField = 7;
+
+std::wstring lastErrorText() { return L"error " + toDecimal(::GetLastError()); }
+}  // namespace
+
+std::wstring longFileName(const std::wstring& fileName) {
+    const size_t bar = fileName.find(L'|');
+    return bar == std::wstring::npos ? fileName : fileName.substr(bar + 1);
+}
+
+UINT RemovalWorker::load(const ActionData& data) {
+    entries_.clear();
+    if (data.groupCount() != 1) {
+        if (data.groupCount() > 1) log_.line(L"work list ignored: it holds " + toDecimal(data.groupCount()) + L" groups");
+        return ERROR_SUCCESS;
+    }
+    for (const auto& record : data.group(0)) {
+        if (record.size() != kRecordFields) {
+            log_.line(L"work-list record skipped: " + toDecimal(record.size()) + L" fields instead of 8");
+            continue;
+        }
+        RemovalEntry entry{record[kFileNameField], record[kFolderField], parseDecimal(record[kOptionsField])};
+        entries_.emplace(record[kKeyField], std::move(entry));
+    }
+    return ERROR_SUCCESS;
+}
+
+UINT RemovalWorker::run(RemovalSink* sink) {
+    for (const auto& [key, entry] : entries_) {
+        // An empty folder would make every path relative to the current folder.
+        if (entry.folder.empty()) {
+            log_.line(L"row " + key + L" skipped: its folder is empty");
+            continue;
+        }
+        if (entry.fileName.empty()) removeFolderEntry(key, entry, sink);
+        else removePattern(key, entry, sink);
+    }
+    return ERROR_SUCCESS;
+}
+
+void RemovalWorker::progress(const std::wstring& path) const {
+    MsiHandleHolder record(::MsiCreateRecord(1));
+    if (!record) return;
+    ::MsiRecordSetStringW(record.get(), 1, path.c_str());
+    ::MsiProcessMessage(log_.installer(), INSTALLMESSAGE_ACTIONDATA, record.get());
+}
+
+void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalEntry& entry, RemovalSink* sink) {
+    progress(entry.folder);
+    std::wstring folder = entry.folder;
+    removeTrailingBackslash(folder);
+    if (isRootFolder(folder)) {
+        log_.line(L"row " + key + L": " + folder + L" is a root and is never removed");
+        return;
+    }
+    if ((entry.options & kRemoveWholeFolder) == kRemoveWholeFolder) {
+        if (!pathExists(folder)) log_.line(L"row " + key + L": " + folder + L" does not exist");
+        else if (removeFolderTree(folder, sink)) log_.line(L"row " + key + L": removed " + folder + L" with its content");
+        else log_.line(L"row " + key + L": could not remove " + folder + L" (" + lastErrorText() + L")");
+        return;
+    }
+    if (!pathExists(folder)) log_.line(L"row " + key + L": " + folder + L" does not exist");
+    else if (!isFolderEmpty(folder)) log_.line(L"row " + key + L": " + folder + L" kept: it is not empty");
+    else if (removeFolderIfEmpty(folder, sink)) log_.line(L"row " + key + L": removed empty folder " + folder);
+    else log_.line(L"row " + key + L": could not remove " + folder + L" (" + lastErrorText() + L")");
+}
+
+void RemovalWorker::removePattern(const std::wstring& key, const RemovalEntry& entry, RemovalSink* sink) {
+    std::wstring folder = entry.folder;
+    ensureTrailingBackslash(folder);
+    const std::wstring pattern = folder + longFileName(entry.fileName);
+    progress(pattern);
+
+    WIN32_FIND_DATAW data;
+    const unique_hfind search = findFirst(pattern, data);
+    if (!search) {
+        log_.line(L"row " + key + L": nothing matches " + pattern);
+        return;
+    }
+    do {
+        const std::wstring name = data.cFileName;
+        const std::wstring path = folder + name;
+        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            if (name == L"." || name == L"..") continue;
+            bool handled = false;
+            if (!isFolderEmpty(path) && (entry.options & kRemoveNonEmptySubfolders) != 0) {
+                handled = true;
+                if (removeFolderTree(path, sink)) log_.line(L"row " + key + L": removed folder " + path + L" with its content");
+                else log_.line(L"row " + key + L": could not remove folder " + path + L" (" + lastErrorText() + L")");
+            }
+            if (isFolderEmpty(path) && (entry.options & kRemoveEmptySubfolders) != 0) {
+                handled = true;
+                if (removeFolderIfEmpty(path, sink)) log_.line(L"row " + key + L": removed empty folder " + path);
+                else log_.line(L"row " + key + L": could not remove folder " + path + L" (" + lastErrorText() + L")");
+            }
+            if (!handled) log_.line(L"row " + key + L": folder " + path + L" kept: options " + toDecimal(entry.options) + L" leave it");
+            continue;
+        }
+        const bool removed = sink != nullptr ? sink->take(path) : ::DeleteFileW(path.c_str()) != FALSE;
+        if (removed) log_.line(L"row " + key + L": removed " + path);
+        else log_.line(L"row " + key + L": could not remove " + path + L" (" + lastErrorText() + L")");
+    } while (::FindNextFileW(search.get(), &data));
+}
+
+UINT removeFiles(const ActionLog& log, RemovalSink* sink) {
+    ActionData data = ActionData::fromSession(log.installer());
+    data.parse();
+    RemovalWorker worker(log);
+    if (worker.load(data) == ERROR_SUCCESS) worker.run(sink);
+    return ERROR_SUCCESS;
+}
+
+}  // namespace tidewell

@@ -1,0 +1,166 @@
+#include "undo/file_undo_store.h"
+
+#include <windows.h>
+
+#include "common/text.h"
+#include "win/folder_removal.h"
+#include "win/guid_text.h"
+#include "win/paths.h"
+
+namespace tidewell {
+
+namespace {
+constexpr DWORD kStoreAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+std::wstring storeBase(const std::wstring& root) {
+    std::wstring base = root;
+    ensureTrailingBackslash(base);
+    return base + kStoreFolderName;
+}
+}  // namespace
+
+FileUndoStore::~FileUndoStore() {
+    if (!finishOnDestroy_) return;
+    try {
+        finish();
+    } catch (...) {
+        // A store that cannot finish leaves its folder behind; nothing is lost.
+    }
+}
+
+bool FileUndoStore::isNetworkStore() const { return isNetworkPath(key_.size() < 3 ? key_ + L"\\" : key_); }
+
+std::wstring FileUndoStore::prepareFolder() {
+    std::wstring base = storeBase(key_);
+    if (!isFolder(base) && !createFolder(base)) {
+        logLine(L"cannot create " + base + L"; the store goes into the temporary folder");
+        base = storeBase(tempFolder());
+        createFolder(base);
+    }
+    setAttributes(base, kStoreAttributes);
+    const std::wstring guid = newGuidText();
+    if (guid.empty()) return {};
+    const std::wstring folder = base + L"\\" + guid;
+    if (!isFolder(folder) && !createFolder(folder)) {
+        logLine(L"cannot create the store folder " + folder);
+        return {};
+    }
+    prepared_ = true;
+    return folder;
+}
+
+bool FileUndoStore::isStoreFolder(const std::wstring& folder) const {
+    return isGuidFolderOf(folder, storeBase(key_)) || isGuidFolderOf(folder, storeBase(tempFolder()));
+}
+
+bool FileUndoStore::take(const std::wstring& path) {
+    if (folder().empty()) return false;
+    const std::wstring item = record(path);
+    createFolder(item);
+    if (isNetworkPath(path)) {
+        // The user's account can reach the share; the installer's may not.
+        if (script_ != nullptr && script_->append(buildMoveCommands(path, item, false, true))) return true;
+        logLine(script_ == nullptr ? L"network item " + path + L" kept: no script for network items"
+                                   : L"network item " + path + L" kept: it cannot be written into the script");
+        forget(path);
+        ::RemoveDirectoryW(item.c_str());
+        return false;
+    }
+    if (takeLocal(path, item)) return true;
+    // Nothing reached the item folder: the item stays where it was and is not recorded.
+    if (isFolderEmpty(item)) {
+        forget(path);
+        ::RemoveDirectoryW(item.c_str());
+    }
+    return false;
+}
+
+bool FileUndoStore::takeLocal(const std::wstring& path, const std::wstring& item) {
+    if (isFolder(path)) {
+        moveNow(path, item, false, false, log_);
+        if (!pathExists(path)) return true;
+        logLine(L"could not move folder " + path + L" into " + item);
+        return false;
+    }
+    if (!pathExists(path)) return false;
+    return moveFileOrFolder(path, item);
+}
+
+bool FileUndoStore::keepCopy(const std::wstring& path) {
+    if (folder().empty()) return false;
+    const std::wstring item = record(path);
+    createFolder(item);
+    if (isNetworkPath(path)) {
+        // Copied by the user's script, in the account that can reach the share.
+        if (script_ != nullptr && script_->append(buildCopyCommands(path, item, false, true))) return true;
+        logLine(script_ == nullptr ? L"network item " + path + L" not copied: no script for network items"
+                                   : L"network item " + path + L" not copied: it cannot be written into the script");
+    } else if (isFolder(path)) {
+        if (copyNow(path, item, false, false, log_) && pathExists(item + L"\\" + leafName(path))) return true;
+        logLine(L"could not copy folder " + path + L" into " + item);
+    } else if (!pathExists(path)) {
+        logLine(path + L" not copied: it does not exist");
+    } else if (copyFile(path, item + L"\\" + leafName(path), false)) {
+        return true;
+    } else {
+        logLine(L"could not copy " + path + L" into " + item + L" (error " + toDecimal(::GetLastError()) + L")");
+    }
+    // Nothing is recorded for an item without a copy: a restore leaves its place alone.
+    forget(path);
+    removeFolderTree(item, nullptr);
+    return false;
+}
+
+bool FileUndoStore::restoreItem(const std::wstring& path) {
+    const auto found = storedOf_.find(path);
+    if (found == storedOf_.end()) return false;
+    const std::wstring stored = found->second;
+    const std::wstring destination = parentFolder(path);
+    if (isNetworkPath(path)) {
+        if (script_ == nullptr || !script_->append(buildMoveCommands(stored, destination, true, true))) {
+            logLine(L"cannot schedule the return of network item " + path + L"; it stays in " + stored);
+            return false;
+        }
+        forget(path);
+        return true;
+    }
+    if (isFolder(stored)) {
+        // A file standing where the item's folder belongs would be replaced by the item
+        // itself: the move commands take a file destination as a new name.
+        if (pathExists(destination) && !isFolder(destination)) {
+            logLine(L"could not put back " + path + L": " + destination + L" is a file, not a folder; the item stays in " +
+                    stored);
+            return false;
+        }
+        moveNow(stored, destination, true, true, log_);
+        removeFolderIfEmpty(stored, nullptr);
+        if (pathExists(stored) || !pathExists(path)) {
+            logLine(L"could not put back " + path + L"; what is left stays in " + stored);
+            return false;
+        }
+    } else if (!pathExists(stored) || !moveFileOrFolder(stored, path)) {
+        logLine(L"could not put back " + path);
+        return false;
+    }
+    forget(path);
+    return true;
+}
+
+bool FileUndoStore::discardItem(const std::wstring& path) {
+    const auto found = storedOf_.find(path);
+    if (found == storedOf_.end()) return false;
+    if (!deleteFile(found->second)) return false;
+    forget(path);
+    return true;
+}
+
+bool FileUndoStore::finish() {
+    for (const auto& path : storedPaths()) discardItem(path);
+    if (folder_.empty()) return true;
+    if (pathExists(folder_) && !removeFolderTree(folder_, nullptr)) logLine(L"could not delete the store " + folder_);
+    const std::wstring base = parentFolder(folder_);
+    if (isFolderEmpty(base)) removeFolderIfEmpty(base, nullptr);
+    return true;
+}
+
+}  // namespace tidewell

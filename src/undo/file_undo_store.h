@@ -1,0 +1,33 @@
+#pragma once
+// The undo store of one drive or share: taken items move into numbered item folders of
+// "<root>\VU_RecycleBin\{GUID}" and back. Network items move through the UserScript,
+// which runs in the account of the user who started the installation.
+#include "undo/undo_store.h"
+
+namespace tidewell {
+
+inline constexpr const wchar_t* kStoreFolderName = L"VU_RecycleBin";
+
+class FileUndoStore final : public UndoStore {
+public:
+    using UndoStore::UndoStore;
+    ~FileUndoStore() override;  // finishes while finishOnDestroy is set
+
+    bool take(const std::wstring& path) override;
+    bool keepCopy(const std::wstring& path) override;
+    bool restoreItem(const std::wstring& path) override;
+    bool discardItem(const std::wstring& path) override;
+    bool finish() override;
+
+    // True for a store of a share or of a drive whose type is remote.
+    bool isNetworkStore() const;
+
+protected:
+    std::wstring prepareFolder() override;
+    bool isStoreFolder(const std::wstring& folder) const override;
+
+private:
+    bool takeLocal(const std::wstring& path, const std::wstring& item);
+};
+
+}  // namespace tidewell

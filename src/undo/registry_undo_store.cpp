@@ -1,0 +1,144 @@
+#include "undo/registry_undo_store.h"
+
+#include <memory>
+#include <vector>
+
+#include "win/guid_text.h"
+#include "win/registry_key.h"
+
+namespace tidewell {
+
+namespace {
+
+// Opens the parent of a full registry path (a root when the path has one level below
+// it) and gives the leaf; not open when the path does not parse or has no leaf.
+struct ParentKey {
+    std::unique_ptr<RegistryKey> key;
+    std::wstring leaf;
+
+    ParentKey(const std::wstring& path, REGSAM extraAccess) {
+        HKEY root = nullptr;
+        std::wstring subkey;
+        if (!parseRegistryPath(path, root, subkey)) return;
+        std::wstring parent;
+        splitRegistryPath(subkey, parent, leaf);
+        if (leaf.empty()) return;
+        key = std::make_unique<RegistryKey>(root, parent, false, extraAccess);
+    }
+    bool isOpen() const { return key && key->isOpen(); }
+};
+
+}  // namespace
+
+void splitRegistryPath(const std::wstring& path, std::wstring& parent, std::wstring& leaf) {
+    const size_t at = path.rfind(L'\\');
+    parent = at == std::wstring::npos ? std::wstring() : path.substr(0, at);
+    leaf = at == std::wstring::npos ? path : path.substr(at + 1);
+}
+
+RegistryUndoStore::~RegistryUndoStore() {
+    if (!finishOnDestroy_) return;
+    try {
+        finish();
+    } catch (...) {
+        // A store that cannot finish leaves its key behind; nothing is lost.
+    }
+}
+
+bool RegistryUndoStore::take(const std::wstring& path) {
+    logLine(L"registry item " + path + L" kept: registry keys are not moved into an undo store");
+    return false;
+}
+
+std::wstring RegistryUndoStore::prepareFolder() {
+    const std::wstring guid = newGuidText();
+    if (guid.empty()) return {};
+    const std::wstring folder = std::wstring(kRegistryStoreBase) + L"\\" + guid;
+    if (!RegistryKey(folder, true).isOpen()) {
+        logLine(L"cannot create the store key " + folder);
+        return {};
+    }
+    prepared_ = true;
+    return folder;
+}
+
+bool RegistryUndoStore::keepCopy(const std::wstring& path) {
+    const ParentKey source(path, 0);
+    if (source.leaf.empty()) {
+        logLine(L"registry item " + path + L" not copied: it names no key below a root");
+        return false;
+    }
+    if (!source.isOpen()) {
+        logLine(L"registry item " + path + L" not copied: its parent key cannot be opened");
+        return false;
+    }
+    if (folder().empty()) return false;
+    const std::wstring item = record(path, source.leaf);
+    {
+        const RegistryKey copy(item, true);
+        if (copy.isOpen() && copyKeyTree(source.key->handle(), source.leaf, copy.handle())) return true;
+    }
+    logLine(L"registry item " + path + L" not copied: it does not exist or cannot be read");
+    std::wstring number, leaf;
+    splitRegistryPath(item, number, leaf);
+    const ParentKey numbered(number, KEY_ALL_ACCESS);
+    if (numbered.isOpen()) deleteKeyTree(numbered.key->handle(), numbered.leaf);
+    forget(path);
+    return false;
+}
+
+bool RegistryUndoStore::restoreItem(const std::wstring& path) {
+    const auto found = storedOf_.find(path);
+    if (found == storedOf_.end()) return false;
+    const ParentKey copy(found->second, 0);
+    if (!copy.isOpen()) {
+        logLine(L"could not restore " + path + L": the store key " + found->second + L" cannot be opened");
+        return false;
+    }
+    const RegistryKey original(path, true, KEY_ALL_ACCESS);
+    if (!original.isOpen()) {
+        logLine(L"could not restore " + path + L": the key cannot be created or opened for writing");
+        return false;
+    }
+    if (copyKeyTree(copy.key->handle(), copy.leaf, original.handle())) return true;
+    logLine(L"could not restore " + path + L" completely; the copy stays in " + found->second);
+    return false;
+}
+
+bool RegistryUndoStore::discardItem(const std::wstring& path) {
+    const auto found = storedOf_.find(path);
+    if (found == storedOf_.end()) return false;
+    std::wstring number, leaf;
+    splitRegistryPath(found->second, number, leaf);
+    const ParentKey numbered(number, KEY_ALL_ACCESS);
+    if (!numbered.isOpen() || !deleteKeyTree(numbered.key->handle(), numbered.leaf)) return false;
+    forget(path);
+    return true;
+}
+
+bool RegistryUndoStore::finish() {
+    for (const auto& path : storedPaths()) discardItem(path);
+    if (folder_.empty()) return true;
+    const ParentKey base(folder_, KEY_ALL_ACCESS);
+    if (!base.isOpen()) return false;
+    deleteKeyTree(base.key->handle(), base.leaf);
+    // "VU_RecycleBin" goes only when no other store is left in it.
+    std::wstring baseParent, baseLeaf;
+    splitRegistryPath(folder_, baseParent, baseLeaf);
+    const ParentKey software(baseParent, KEY_ALL_ACCESS);
+    if (software.isOpen()) software.key->deleteSubkey(software.leaf);
+    return true;
+}
+
+bool RegistryUndoStore::isStoreFolder(const std::wstring& folder) const {
+    return isGuidFolderOf(folder, kRegistryStoreBase);
+}
+
+long long RegistryUndoStore::itemNumber(const std::wstring& rest) const {
+    const size_t at = rest.find(L'\\');
+    if (at == std::wstring::npos || at + 1 >= rest.size() || rest.find(L'\\', at + 1) != std::wstring::npos)
+        return -1;
+    return UndoStore::itemNumber(rest.substr(0, at));
+}
+
+}  // namespace tidewell

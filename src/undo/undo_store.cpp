@@ -1,0 +1,87 @@
+#include "undo/undo_store.h"
+
+#include <windows.h>
+
+#include "common/text.h"
+#include "win/guid_text.h"
+
+namespace tidewell {
+
+void UndoStore::describe(JournalFields& fields) {
+    fields.boolean(prepared_);
+    fields.boolean(finishOnDestroy_);
+    fields.textMap(storedOf_);
+    fields.textMap(pathOf_);
+    fields.int32(counter_);
+    fields.text(folder_);
+}
+
+const std::wstring& UndoStore::folder() {
+    if (folder_.empty()) folder_ = prepareFolder();
+    return folder_;
+}
+
+void UndoStore::keep() {
+    prepared_ = false;
+    finishOnDestroy_ = false;
+    folder_.clear();
+}
+
+std::wstring UndoStore::record(const std::wstring& path, const std::wstring& leaf) {
+    std::wstring item = folder_ + L"\\" + toDecimal(counter_);
+    if (!leaf.empty()) item += L"\\" + leaf;
+    storedOf_[path] = item;
+    pathOf_[item] = path;
+    ++counter_;
+    return item;
+}
+
+void UndoStore::forget(const std::wstring& path) {
+    const auto found = storedOf_.find(path);
+    if (found == storedOf_.end()) return;
+    pathOf_.erase(found->second);
+    storedOf_.erase(found);
+}
+
+bool isGuidFolderOf(const std::wstring& folder, const std::wstring& base) {
+    if (base.empty() || folder.size() != base.size() + 1 + 38) return false;
+    if (::CompareStringOrdinal(folder.c_str(), static_cast<int>(base.size()), base.c_str(),
+                               static_cast<int>(base.size()), TRUE) != CSTR_EQUAL)
+        return false;
+    return folder[base.size()] == L'\\' && isGuidText(folder.substr(base.size() + 1));
+}
+
+bool UndoStore::isConsistent() const {
+    if (counter_ < 0 || storedOf_.size() != pathOf_.size()) return false;
+    if (folder_.empty()) return storedOf_.empty();
+    if (!isStoreFolder(folder_)) return false;
+    for (const auto& [path, item] : storedOf_) {
+        const auto back = pathOf_.find(item);
+        if (path.empty() || back == pathOf_.end() || back->second != path) return false;
+        if (item.size() <= folder_.size() + 1 || item.compare(0, folder_.size(), folder_) != 0 ||
+            item[folder_.size()] != L'\\')
+            return false;
+        const long long number = itemNumber(item.substr(folder_.size() + 1));
+        if (number < 0 || number >= counter_) return false;
+    }
+    return true;
+}
+
+long long UndoStore::itemNumber(const std::wstring& rest) const {
+    if (rest.empty() || rest.size() > 10 || rest.find_first_not_of(L"0123456789") != std::wstring::npos) return -1;
+    return std::stoll(rest);
+}
+
+std::vector<std::wstring> UndoStore::storedPaths() const {
+    std::vector<std::wstring> paths;
+    for (const auto& entry : storedOf_) paths.push_back(entry.first);
+    return paths;
+}
+
+bool UndoStore::restoreAll() {
+    bool all = true;
+    for (const auto& path : storedPaths()) all = restoreItem(path) && all;
+    return all;
+}
+
+}  // namespace tidewell

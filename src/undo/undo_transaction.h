@@ -1,0 +1,84 @@
+#pragma once
+// An undoable removal spread over separate actions: the deferred action moves items into
+// per-drive stores and writes the journal "VUBB_id1f2e3d4b5a.tmp" into the temporary
+// folder; the commit action reads it and deletes the stores, the rollback action reads
+// it and puts everything back.
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "undo/file_undo_store.h"
+#include "undo/registry_undo_store.h"
+#include "win/removal_sink.h"
+
+namespace tidewell {
+
+inline constexpr const wchar_t* kJournalName = L"VUBB_id1f2e3d4b5a.tmp";
+
+// The journal's full path in the temporary folder of the running account.
+std::wstring journalFile();
+
+class UndoTransaction final : public RemovalSink {
+public:
+    // A file store for every drive root and the registry store "HKCU". Script and log may
+    // be null; without a script, network items are refused. The journal file is the
+    // removal journal unless another is given (the backup keeps its own).
+    explicit UndoTransaction(UserScript* script, const LogSink* log = nullptr, std::wstring journal = journalFile());
+    // While active: finishes every store and deletes its journal file. When an exception ends
+    // the transaction's scope instead, the journal is saved and the stores are kept, so
+    // that an undo can still put everything back.
+    ~UndoTransaction() override;
+    UndoTransaction(const UndoTransaction&) = delete;
+    UndoTransaction& operator=(const UndoTransaction&) = delete;
+
+    // The store of the path's drive, share or registry, then its take / keepCopy; false
+    // when the path has no store.
+    bool take(const std::wstring& path) override;
+    bool keepCopy(const std::wstring& path);
+
+    // Writes the journal; true when all its bytes were written.
+    bool saveJournal();
+    // Replaces the stores by the journal's; true when a journal was read. A journal that
+    // is not one this library wrote loads as no stores.
+    bool loadJournal();
+    // Ends the transaction without touching the disk: stores and journal stay.
+    void keep();
+    // Every store puts every item back; a store that could not keeps what it holds on disk.
+    bool restoreAll();
+    // Network stores keep what they hold (their commands could not run).
+    void keepNetworkStores();
+
+    // The journal as bytes, and the reverse.
+    std::vector<unsigned char> journalBytes();
+    bool readJournal(const std::vector<unsigned char>& bytes);
+
+    bool active() const { return active_; }
+    const std::wstring& journal() const { return journal_; }
+    const std::map<std::wstring, std::unique_ptr<FileUndoStore>>& fileStores() const { return fileStores_; }
+    const std::map<std::wstring, std::unique_ptr<RegistryUndoStore>>& registryStores() const { return registryStores_; }
+
+private:
+    using FileStores = std::map<std::wstring, std::unique_ptr<FileUndoStore>>;
+    using RegistryStores = std::map<std::wstring, std::unique_ptr<RegistryUndoStore>>;
+
+    UndoStore* storeFor(const std::wstring& path);
+    void clearStores();
+    void logLine(const std::wstring& text) const {
+        if (log_) log_->line(text);
+    }
+
+    UserScript* script_;
+    const LogSink* log_;
+    std::wstring journal_;
+    bool active_ = true;
+    int uncaughtAtStart_;
+    FileStores fileStores_;
+    RegistryStores registryStores_;
+};
+
+// The store key of a path: "HKCU" for a registry path, the parent folder of a share path,
+// the drive root otherwise; empty for a path that is neither.
+std::wstring storeKey(const std::wstring& path);
+
+}  // namespace tidewell

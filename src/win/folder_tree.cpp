@@ -1,0 +1,56 @@
+#include "win/folder_tree.h"
+
+#include <windows.h>
+
+#include "common/text.h"
+#include "win/paths.h"
+
+namespace tidewell {
+
+namespace {
+
+// The text before the last backslash; empty when there is none.
+std::wstring textBeforeLastBackslash(const std::wstring& path) {
+    const size_t at = path.rfind(L'\\');
+    return at == std::wstring::npos ? std::wstring() : path.substr(0, at);
+}
+
+bool isTopOfWalk(const std::wstring& path) {
+    return path.find(L'\\') == std::wstring::npos || isDriveRoot(path);
+}
+
+void buildFolder(const std::wstring& path) {
+    if (isTopOfWalk(path)) return;
+    const std::wstring parent = textBeforeLastBackslash(path);
+    if (!parent.empty() && !isFolder(parent)) buildFolder(parent);
+    createFolder(path);  // an existing folder simply fails to be created again
+}
+
+}  // namespace
+
+bool makeFolderTree(const std::wstring& folder) {
+    std::wstring path = folder;
+    removeTrailingBackslash(path);
+    buildFolder(path);
+    return true;
+}
+
+void removeEmptyFolders(const std::wstring& folder, const std::wstring& stop) {
+    std::wstring top = stop;
+    removeTrailingBackslash(top);
+    if (top.empty()) return;
+    // Only folders strictly below the stop are candidates; comparing the text as well as
+    // the length keeps a stop spelled with slashes, or on another path, from letting the
+    // walk climb past folders that existed before.
+    const std::wstring topPrefix = asciiLower(top) + L'\\';
+    std::wstring current = folder;
+    removeTrailingBackslash(current);
+    while (current.size() > top.size() && asciiLower(current).rfind(topPrefix, 0) == 0) {
+        const std::wstring parent = textBeforeLastBackslash(current);
+        if (parent.empty()) return;
+        ::RemoveDirectoryW(current.c_str());  // only an empty folder goes
+        current = parent;
+    }
+}
+
+}  // namespace tidewell

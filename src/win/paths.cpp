@@ -1,0 +1,156 @@
+#include "win/paths.h"
+
+#include <shellapi.h>
+
+namespace tidewell {
+
+void ensureTrailingBackslash(std::wstring& path) {
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+}
+
+void removeTrailingBackslash(std::wstring& path) {
+    if (!path.empty() && path.back() == L'\\') path.pop_back();
+}
+
+std::wstring parentFolder(const std::wstring& path) {
+    std::wstring work = path;
+    removeTrailingBackslash(work);
+    const size_t at = work.rfind(L'\\');
+    if (at == std::wstring::npos) return path;
+    return work.substr(0, at);
+}
+
+std::wstring leafName(const std::wstring& path) {
+    const size_t at = path.find_last_of(L"\\/");
+    return at == std::wstring::npos ? std::wstring() : path.substr(at + 1);
+}
+
+void splitAtLastBackslash(const std::wstring& path, std::wstring& folder, std::wstring& last) {
+    const size_t at = path.rfind(L'\\');
+    if (at == std::wstring::npos) {
+        folder.clear();
+        last = path;
+        return;
+    }
+    folder = path.substr(0, at);
+    last = folder.empty() ? path : path.substr(at + 1);
+}
+
+bool isDriveRoot(const std::wstring& path) {
+    return (path.size() == 2 || (path.size() == 3 && path[2] == L'\\')) && path[1] == L':';
+}
+
+std::wstring tempFolder() {
+    wchar_t probe[1];
+    const DWORD needed = ::GetTempPathW(0, probe);
+    if (needed == 0) return {};
+    std::wstring folder(needed + 1, L'\0');
+    const DWORD length = ::GetTempPathW(static_cast<DWORD>(folder.size()), folder.data());
+    if (length == 0 || length >= folder.size()) return {};
+    folder.resize(length);
+    return folder;
+}
+
+bool deleteFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+
+bool createFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
+    return ::CreateDirectoryW(path.c_str(), security) != FALSE;
+}
+
+bool setAttributes(const std::wstring& path, DWORD attributes) {
+    return ::SetFileAttributesW(path.c_str(), attributes) != FALSE;
+}
+
+bool isFolder(const std::wstring& path) {
+    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+bool copyFile(const std::wstring& source, const std::wstring& destination, bool failIfExists) {
+    return ::CopyFileW(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+}
+
+unique_hfind findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
+    return unique_hfind(::FindFirstFileW(pattern.c_str(), &data));
+}
+
+bool pathExists(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    return findFirst(path, data).is_valid();
+}
+
+UINT driveType(const std::wstring& root) { return ::GetDriveTypeW(root.c_str()); }
+
+bool logicalDrives(std::vector<std::wstring>& drives) {
+    drives.clear();
+    wchar_t probe[1];
+    const DWORD needed = ::GetLogicalDriveStringsW(0, probe);
+    if (needed == 0) return false;
+    std::vector<wchar_t> buffer(needed + 1, L'\0');
+    const DWORD length = ::GetLogicalDriveStringsW(static_cast<DWORD>(buffer.size()), buffer.data());
+    if (length == 0 || length > buffer.size()) return false;
+    for (size_t at = 0; at < length && buffer[at] != L'\0';) {
+        std::wstring drive(&buffer[at]);
+        at += drive.size() + 1;
+        drives.push_back(std::move(drive));
+    }
+    return !drives.empty();
+}
+
+void trueName(std::wstring& path) {
+    removeTrailingBackslash(path);
+    WIN32_FIND_DATAW data;
+    if (findFirst(path, data)) path = parentFolder(path) + L"\\" + data.cFileName;
+}
+
+bool isNetworkPath(const std::wstring& path) {
+    if (path.size() < 3) return false;
+    if (path[0] == L'\\' && path[1] == L'\\') return true;
+    return driveType(path.substr(0, 3)) == DRIVE_REMOTE;
+}
+
+namespace {
+using ShFileOperationW = int(WINAPI*)(LPSHFILEOPSTRUCTW);
+
+// shell32 is heavy; it is loaded once, on the first file operation that needs it.
+ShFileOperationW shellFileOperationEntry() {
+    static const unique_hmodule shell32(::LoadLibraryW(L"shell32.dll"));
+    static const auto entry = shell32 ? reinterpret_cast<ShFileOperationW>(
+                                            reinterpret_cast<void*>(::GetProcAddress(shell32.get(), "SHFileOperationW")))
+                                      : nullptr;
+    return entry;
+}
+
+// SHFileOperation takes lists: each path ends with a second null.
+std::vector<wchar_t> doubleNullTerminated(const std::wstring& path) {
+    std::vector<wchar_t> text(path.begin(), path.end());
+    text.push_back(L'\0');
+    text.push_back(L'\0');
+    return text;
+}
+}  // namespace
+
+int shellFileOperation(UINT operation, const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flags) {
+    const ShFileOperationW entry = shellFileOperationEntry();
+    if (entry == nullptr) return ERROR_PROC_NOT_FOUND;
+    std::vector<wchar_t> fromList = doubleNullTerminated(from);
+    std::vector<wchar_t> toList = doubleNullTerminated(to);
+    SHFILEOPSTRUCTW operationData{};
+    operationData.wFunc = operation;
+    operationData.pFrom = fromList.data();
+    operationData.pTo = to.empty() ? nullptr : toList.data();
+    operationData.fFlags = flags;
+    return entry(&operationData);
+}
+
+bool moveFileOrFolder(const std::wstring& source, const std::wstring& destination) {
+    std::wstring from = source;
+    trueName(from);
+    constexpr FILEOP_FLAGS flags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
+    if (!from.empty() && !destination.empty() && from[0] == destination[0])
+        return shellFileOperation(FO_MOVE, from, destination, flags) == 0;
+    if (shellFileOperation(FO_COPY, from, destination, flags) != 0) return false;
+    return shellFileOperation(FO_DELETE, from, L"", flags) == 0;
+}
+
+}  // namespace tidewell

@@ -1,0 +1,148 @@
+#include "win/registry_key.h"
+
+#include <shlwapi.h>
+
+#include <array>
+
+namespace tidewell {
+namespace {
+
+struct RootName {
+    HKEY root;
+    const wchar_t* shortName;
+    const wchar_t* longName;
+};
+
+const std::array<RootName, 4>& rootNames() {
+    static const std::array<RootName, 4> names{{
+        {HKEY_CLASSES_ROOT, L"HKCR", L"HKEY_CLASSES_ROOT"},
+        {HKEY_CURRENT_USER, L"HKCU", L"HKEY_CURRENT_USER"},
+        {HKEY_LOCAL_MACHINE, L"HKLM", L"HKEY_LOCAL_MACHINE"},
+        {HKEY_USERS, L"HKU", L"HKEY_USERS"},
+    }};
+    return names;
+}
+
+const RootName* findRoot(HKEY root) {
+    for (const auto& name : rootNames())
+        if (name.root == root) return &name;
+    return nullptr;
+}
+
+// advapi32 is always loaded with the library; its newer tree functions (Vista and
+// later) are looked up each time rather than imported, so older systems use the
+// shell's equivalents.
+template <typename Function>
+Function advapiFunction(const char* name) {
+    const HMODULE advapi = ::GetModuleHandleW(L"Advapi32.dll");
+    if (!advapi) return nullptr;
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(advapi, name)));
+}
+
+using RegCopyTreeFunction = LONG(WINAPI*)(HKEY, LPCWSTR, HKEY);
+using RegDeleteTreeFunction = LONG(WINAPI*)(HKEY, LPCWSTR);
+using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
+
+// kernel32 is held for as long as the library is loaded once the WOW64 question has
+// been asked; IsWow64Process is missing on systems older than XP SP2 (no WOW64 there).
+unique_hmodule g_kernel32;
+
+std::optional<bool> askWow64() {
+    if (!g_kernel32) g_kernel32.reset(::LoadLibraryW(L"kernel32.dll"));
+    if (!g_kernel32) return std::nullopt;
+    const auto isWow64Process = reinterpret_cast<IsWow64ProcessFunction>(
+        reinterpret_cast<void*>(::GetProcAddress(g_kernel32.get(), "IsWow64Process")));
+    BOOL wow64 = FALSE;
+    return isWow64Process && isWow64Process(::GetCurrentProcess(), &wow64) && wow64;
+}
+
+// Process-wide and without a lock: two first calls racing would ask and store the same answer.
+CachedAnswer g_wow64(askWow64);
+
+}  // namespace
+
+std::wstring rootShortName(HKEY root) {
+    const RootName* name = findRoot(root);
+    return name ? name->shortName : L"";
+}
+
+std::wstring rootLongName(HKEY root) {
+    const RootName* name = findRoot(root);
+    return name ? name->longName : L"";
+}
+
+bool parseRegistryPath(const std::wstring& path, HKEY& root, std::wstring& subkey) {
+    const size_t separator = path.find_first_of(L"\\/");
+    if (separator == std::wstring::npos) return false;
+    const std::wstring rootText = path.substr(0, separator);
+    for (const auto& name : rootNames()) {
+        if (rootText == name.longName) {
+            root = name.root;
+            subkey = path.substr(separator + 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool isRegistryPath(const std::wstring& text) {
+    HKEY root = nullptr;
+    std::wstring subkey;
+    return parseRegistryPath(text, root, subkey);
+}
+
+bool CachedAnswer::get() {
+    if (known_) return value_;
+    const std::optional<bool> answer = question_();
+    if (!answer) return false;
+    value_ = *answer;
+    known_ = true;
+    return value_;
+}
+
+bool isWow64() { return g_wow64.get(); }
+
+REGSAM nativeViewAccess(bool useNativeView) { return useNativeView && isWow64() ? KEY_WOW64_64KEY : 0; }
+
+RegistryKey::RegistryKey(HKEY root, const std::wstring& subkey, bool create, REGSAM extraAccess) {
+    open(root, subkey, create, extraAccess);
+}
+
+RegistryKey::RegistryKey(const std::wstring& fullPath, bool create, REGSAM extraAccess) {
+    HKEY root = nullptr;
+    std::wstring subkey;
+    if (parseRegistryPath(fullPath, root, subkey)) open(root, subkey, create, extraAccess);
+}
+
+void RegistryKey::open(HKEY root, const std::wstring& subkey, bool create, REGSAM extraAccess) {
+    root_ = root;
+    if (create) {
+        ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | extraAccess,
+                          nullptr, key_.put(), nullptr);
+    } else {
+        ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | extraAccess, key_.put());
+    }
+}
+
+bool RegistryKey::deleteValue(const std::wstring& name) const {
+    return isOpen() && ::RegDeleteValueW(handle(), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool RegistryKey::deleteSubkey(const std::wstring& name) const {
+    return isOpen() && ::RegDeleteKeyW(handle(), name.c_str()) == ERROR_SUCCESS;
+}
+
+bool copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination) {
+    if (const auto regCopyTree = advapiFunction<RegCopyTreeFunction>("RegCopyTreeW"))
+        return regCopyTree(source, subkey.c_str(), destination) == ERROR_SUCCESS;
+    return ::SHCopyKeyW(source, subkey.c_str(), destination, 0) == ERROR_SUCCESS;
+}
+
+bool deleteKeyTree(HKEY key, const std::wstring& subkey) {
+    if (subkey.empty()) return false;
+    if (const auto regDeleteTree = advapiFunction<RegDeleteTreeFunction>("RegDeleteTreeW"))
+        return regDeleteTree(key, subkey.c_str()) == ERROR_SUCCESS;
+    return ::SHDeleteKeyW(key, subkey.c_str()) == ERROR_SUCCESS;
+}
+
+}  // namespace tidewell

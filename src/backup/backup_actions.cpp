@@ -3,47 +3,31 @@
 #include "backup/persistent_data_backup.h"
 #include "backup/persistent_rows.h"
 #include "msi/action_data.h"
-#include "msi/action_log.h"
 #include "msi/session.h"
 
 namespace tidewell {
 
-UINT backupImmediate(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuBackupImmediate");
-    std::wstring workList;
+void backupImmediate(const ActionLog& log) {
+    std::vector<PersistentItem> items;
     {
-        MsiTableReader reader(installer);
-        workList = collectPersistentRows(reader, log, persistentDataSpecs());
+        MsiTableReader reader(log.installer());
+        items = selectPersistentItems(log, reader);
     }
-    appendProperties(installer, workList, {L"ALLUSERS"});
-    ActionData data(workList);
+    PersistentDataBackup backup(log);
+    backup.take(std::move(items), getProperty(log.installer(), L"ALLUSERS"));
+    backup.backUp();
+}
+
+void backupDeferred(const ActionLog& log) {
+    ActionData data = ActionData::fromSession(log.installer());
     data.parse();
     PersistentDataBackup backup(log);
     backup.load(data);
     backup.backUp();
-    return ERROR_SUCCESS;
 }
 
-UINT backupDeferred(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuBackupDeferred");
-    ActionData data = ActionData::fromSession(installer);
-    data.parse();
-    PersistentDataBackup backup(log);
-    backup.load(data);
-    backup.backUp();
-    return ERROR_SUCCESS;
-}
+void discardBackup(const ActionLog& log) { PersistentDataBackup(log).discard(); }
 
-UINT discardBackup(MSIHANDLE installer, const wchar_t* exportName) {
-    const ActionLog log(installer, exportName);
-    PersistentDataBackup(log).discard();
-    return ERROR_SUCCESS;
-}
-
-UINT restoreBackup(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuRestoreDeferred");
-    PersistentDataBackup(log).restore();
-    return ERROR_SUCCESS;
-}
+void restoreBackup(const ActionLog& log) { PersistentDataBackup(log).restore(); }
 
 }  // namespace tidewell

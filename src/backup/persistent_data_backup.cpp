@@ -14,7 +14,6 @@ namespace tidewell {
 namespace {
 
 constexpr size_t kWorkListGroups = 2;
-constexpr size_t kItemFields = 4;
 
 size_t itemCount(const UndoTransaction& transaction) {
     size_t items = 0;
@@ -77,14 +76,20 @@ void PersistentDataBackup::load(const ActionData& workList) {
     size_t index = 0;
     for (const auto& record : workList.group(0)) {
         ++index;
-        if (record.size() != kItemFields) {
+        auto item = parsePersistentItem(record);
+        if (!item) {
             log_.line(L"work list record " + count(index) + L" skipped: it has " + count(record.size()) +
                       L" fields, not 4");
             continue;
         }
-        items_.push_back({record[0], parseDecimal(record[1]), record[2], record[3]});
+        items_.push_back(std::move(*item));
     }
     allUsers_ = ActionData::findValue(workList.group(1), L"ALLUSERS");
+}
+
+void PersistentDataBackup::take(std::vector<PersistentItem> items, std::wstring allUsers) {
+    items_ = std::move(items);
+    allUsers_ = std::move(allUsers);
 }
 
 std::wstring PersistentDataBackup::itemPath(const PersistentItem& item) const {

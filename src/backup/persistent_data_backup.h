@@ -11,18 +11,9 @@
 
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "backup/persistent_rows.h"
 
 namespace tidewell {
-
-// One row of VU_PersistentData as the work list carries it.
-struct PersistentItem {
-    std::wstring persistentRow;
-    int type = 0;  // 2: path starts with a root number
-    std::wstring condition;
-    std::wstring path;
-};
-
-inline constexpr int kRegistryRootNumberType = 2;
 
 // "VuBack_" + the product code without its braces, "-" as "_", + ".bak". Characters
 // that cannot stand in a file name become "_".
@@ -37,6 +28,8 @@ public:
     // Takes the items (records of exactly four fields in group 0) and ALLUSERS (group 1).
     // A list without exactly two groups gives no items.
     void load(const ActionData& workList);
+    // Takes items read in this process, with the value of ALLUSERS.
+    void take(std::vector<PersistentItem> items, std::wstring allUsers);
     // Copies every item into the stores, then writes the backup file. No items: nothing
     // is copied and no file is written.
     void backUp();

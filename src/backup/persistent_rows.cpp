@@ -1,11 +1,12 @@
 #include "backup/persistent_rows.h"
 
-#include "msi/action_data.h"
-#include "msi/session.h"
+#include "common/text.h"
 
 namespace tidewell {
 
 namespace {
+
+enum ItemField : size_t { kRowField, kTypeField, kConditionField, kPathField, kItemFields };
 
 // Whether the row's condition holds, and why not when it does not.
 bool conditionHolds(const ActionLog& log, const std::wstring& row, const std::wstring& condition) {
@@ -24,37 +25,32 @@ bool conditionHolds(const ActionLog& log, const std::wstring& row, const std::ws
 
 const std::vector<TableSpec>& persistentDataSpecs() {
     static const std::vector<TableSpec> specs{
-        {L"VU_PersistentData", {{L"PersistentRow"}, {L"Type"}, {L"Condition"}, {L"Path", true}}, {}, L"Condition", {}},
+        {.name = L"VU_PersistentData",
+         .columns = {{.name = L"PersistentRow"}, {.name = L"Type"}, {.name = L"Condition"},
+                     {.name = L"Path", .format = true}}},
     };
     return specs;
 }
 
-std::wstring collectPersistentRows(MsiTableReader& reader, const ActionLog& log, const std::vector<TableSpec>& specs) {
-    const MSIHANDLE installer = log.installer();
-    std::wstring result;
-    for (size_t t = 0; t < specs.size(); ++t) {
-        const TableSpec& spec = specs[t];
-        if (!reader.openTable(spec.name, {}, spec.order)) log.line(L"no rows in " + spec.name);
-        std::wstring group;
-        for (const auto& row : reader.rows()) {
-            // The condition is read before any field is formatted.
-            if (!spec.conditionColumn.empty() &&
-                !conditionHolds(log, row.value(spec.columns.front().name), row.value(spec.conditionColumn)))
-                continue;
-            std::vector<std::wstring> fields;
-            for (const auto& column : spec.columns) {
-                std::wstring value = row.value(column.name);
-                if (column.property && !value.empty()) value = getProperty(installer, value);
-                if (column.format) value = formatText(installer, value);
-                fields.push_back(std::move(value));
-            }
-            if (!group.empty()) group += kRecordSeparator;
-            group += joinFields(fields);
-        }
-        if (t > 0) result += kGroupSeparator;
-        result += group;
-    }
-    return result;
+std::optional<PersistentItem> parsePersistentItem(const ActionDataRecord& record) {
+    if (record.size() != kItemFields) return std::nullopt;
+    return PersistentItem{.persistentRow = record[kRowField],
+                          .type = parseDecimal(record[kTypeField]),
+                          .condition = record[kConditionField],
+                          .path = record[kPathField]};
+}
+
+std::vector<PersistentItem> selectPersistentItems(const ActionLog& log, MsiTableReader& reader) {
+    const std::vector<TableSpec>& specs = persistentDataSpecs();
+    // The condition is read before any field is formatted.
+    const auto records = selectRows(log, reader, specs, [](const ActionLog& rowLog, TableRow& row) {
+        return conditionHolds(rowLog, row.value(L"PersistentRow"), row.value(L"Condition"));
+    });
+    if (reader.rows().empty()) log.line(L"no rows in " + specs.front().name);
+    std::vector<PersistentItem> items;
+    for (const auto& record : records)
+        if (auto item = parsePersistentItem(record)) items.push_back(std::move(*item));
+    return items;
 }
 
 }  // namespace tidewell

@@ -4,8 +4,7 @@
 
 namespace tidewell {
 
-UINT scheduleRestore(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuRestoreImmediate");
+UINT scheduleRestore(const ActionLog& log) {
     if (!scheduleAction(log, L"VU_VuRestoreRollback", std::nullopt)) return kInstallFailure;
     if (!scheduleAction(log, L"VU_VuRestoreDeferred", std::nullopt)) return kInstallFailure;
     return ERROR_SUCCESS;

@@ -1,6 +1,6 @@
 #include "cleanup_prompt/cleanup_prompt.h"
 
-#include "msi/action_log.h"
+#include "common/text.h"
 #include "msi/session.h"
 
 namespace tidewell {
@@ -11,34 +11,30 @@ constexpr int kCleanupQuestion = 4152;
 constexpr auto kQuestionType = static_cast<INSTALLMESSAGE>(INSTALLMESSAGE_USER | MB_ICONINFORMATION | MB_YESNO);
 }  // namespace
 
-UINT promptUserBasicUI(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnPromptUserBasicUI");
-    WideBuffer buffer;
-    getPropertyInto(installer, L"VU_CLEAN_RESOURCES_USER_PROMPT_BASIC_UI", buffer);
-    if (buffer.text() != L"1") {
+void promptUserBasicUI(const ActionLog& log) {
+    const MSIHANDLE installer = log.installer();
+    if (getProperty(installer, L"VU_CLEAN_RESOURCES_USER_PROMPT_BASIC_UI") != L"1") {
         log.line(L"no question: VU_CLEAN_RESOURCES_USER_PROMPT_BASIC_UI is not 1");
-        return ERROR_SUCCESS;
+        return;
     }
-    getPropertyInto(installer, L"VUEXTERNALUI", buffer);
-    std::wstring level = buffer.text();
+    std::wstring level = getProperty(installer, L"VUEXTERNALUI");
     const wchar_t* source = L"VUEXTERNALUI";
     if (level.empty()) {
-        getPropertyInto(installer, L"UILevel", buffer);
-        level = buffer.text();
+        level = getProperty(installer, L"UILevel");
         source = L"UILevel";
     }
     if (level != L"3") {
         log.line(std::wstring(L"no question: ") + source + L" is '" + level + L"', not the basic interface (3)");
-        return ERROR_SUCCESS;
+        return;
     }
     const int answer = sendMessage(installer, kCleanupQuestion, kQuestionType);
-    if (answer == IDNO) {
-        setProperty(installer, L"VU_CLEAN_RESOURCES_UNINSTALL", L"0");
-        log.line(L"answered No: VU_CLEAN_RESOURCES_UNINSTALL set to 0");
-    } else {
+    if (answer != IDNO) {
         log.line(L"answer " + std::to_wstring(answer) + L": VU_CLEAN_RESOURCES_UNINSTALL left as it is");
+        return;
     }
-    return ERROR_SUCCESS;
+    const UINT result = setProperty(installer, L"VU_CLEAN_RESOURCES_UNINSTALL", L"0");
+    if (result == ERROR_SUCCESS) log.line(L"answered No: VU_CLEAN_RESOURCES_UNINSTALL set to 0");
+    else log.line(L"answered No, but VU_CLEAN_RESOURCES_UNINSTALL could not be set to 0 (error " + toDecimal(result) + L")");
 }
 
 }  // namespace tidewell

@@ -10,37 +10,32 @@
 using namespace tidewell;
 
 extern "C" UINT __stdcall OnVuBackupImmediate(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuBackupImmediate", ERROR_SUCCESS, [&] { return backupImmediate(installer); });
+    return guardedExport(installer, L"OnVuBackupImmediate", ERROR_SUCCESS, backupImmediate);
 }
 
 extern "C" UINT __stdcall OnVuBackupDeferred(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuBackupDeferred", ERROR_SUCCESS, [&] { return backupDeferred(installer); });
+    return guardedExport(installer, L"OnVuBackupDeferred", ERROR_SUCCESS, backupDeferred);
 }
 
 extern "C" UINT __stdcall OnVuBackupRollback(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuBackupRollback", ERROR_SUCCESS,
-                         [&] { return discardBackup(installer, L"OnVuBackupRollback"); });
+    return guardedExport(installer, L"OnVuBackupRollback", ERROR_SUCCESS, discardBackup);
 }
 
 extern "C" UINT __stdcall OnVuBackupCleanup(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuBackupCleanup", ERROR_SUCCESS,
-                         [&] { return discardBackup(installer, L"OnVuBackupCleanup"); });
+    return guardedExport(installer, L"OnVuBackupCleanup", ERROR_SUCCESS, discardBackup);
 }
 
 extern "C" UINT __stdcall OnVuRestoreDeferred(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRestoreDeferred", ERROR_SUCCESS, [&] { return restoreBackup(installer); });
+    return guardedExport(installer, L"OnVuRestoreDeferred", ERROR_SUCCESS, restoreBackup);
 }
 
 extern "C" UINT __stdcall OnVuRestoreImmediate(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRestoreImmediate", kInstallFailure,
-                         [&] { return scheduleRestore(installer); });
+    return guardedExport(installer, L"OnVuRestoreImmediate", kInstallFailure, scheduleRestore);
 }
 
 // The restore has nothing to undo: the deferred restore only runs when the installation
 // goes on, and the backup it restores from is gone once it has run.
 extern "C" UINT __stdcall OnVuRestoreRollback(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRestoreRollback", ERROR_SUCCESS, [&] {
-        ActionLog(installer, L"OnVuRestoreRollback").line(L"nothing to undo");
-        return static_cast<UINT>(ERROR_SUCCESS);
-    });
+    return guardedExport(installer, L"OnVuRestoreRollback", ERROR_SUCCESS,
+                         [](const ActionLog& log) { log.line(L"nothing to undo"); });
 }

@@ -8,6 +8,5 @@
 using namespace tidewell;
 
 extern "C" UINT __stdcall OnPromptUserBasicUI(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnPromptUserBasicUI", ERROR_SUCCESS,
-                         [&] { return promptUserBasicUI(installer); });
+    return guardedExport(installer, L"OnPromptUserBasicUI", ERROR_SUCCESS, promptUserBasicUI);
 }

@@ -9,16 +9,13 @@
 using namespace tidewell;
 
 extern "C" UINT __stdcall OnVuMoveFilesImmediate(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuMoveFilesImmediate", kInstallFailure,
-                         [&] { return moveFilesImmediate(installer); });
+    return guardedExport(installer, L"OnVuMoveFilesImmediate", kInstallFailure, moveFilesImmediate);
 }
 
 extern "C" UINT __stdcall OnVuMoveFilesDeferred(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuMoveFilesDeferred", ERROR_SUCCESS,
-                         [&] { return moveFilesDeferred(installer); });
+    return guardedExport(installer, L"OnVuMoveFilesDeferred", ERROR_SUCCESS, moveFilesDeferred);
 }
 
 extern "C" UINT __stdcall OnVuMoveFilesRollback(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuMoveFilesRollback", ERROR_SUCCESS,
-                         [&] { return moveFilesRollback(installer); });
+    return guardedExport(installer, L"OnVuMoveFilesRollback", ERROR_SUCCESS, moveFilesRollback);
 }

@@ -11,27 +11,22 @@
 using namespace tidewell;
 
 extern "C" UINT __stdcall OnVuRemoveFilesImmediate(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRemoveFilesImmediate", kInstallFailure,
-                         [&] { return removeFilesImmediate(installer); });
+    return guardedExport(installer, L"OnVuRemoveFilesImmediate", kInstallFailure, removeFilesImmediate);
 }
 
 extern "C" UINT __stdcall OnVuRemoveFilesPermanent(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRemoveFilesPermanent", ERROR_SUCCESS, [&] {
-        return removeFiles(ActionLog(installer, L"OnVuRemoveFilesPermanent"), nullptr);
-    });
+    return guardedExport(installer, L"OnVuRemoveFilesPermanent", ERROR_SUCCESS,
+                         [](const ActionLog& log) { removeFiles(log, nullptr); });
 }
 
 extern "C" UINT __stdcall OnVuRemoveFilesUndoable(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRemoveFilesUndoable", ERROR_SUCCESS,
-                         [&] { return removeFilesUndoable(installer); });
+    return guardedExport(installer, L"OnVuRemoveFilesUndoable", ERROR_SUCCESS, removeFilesUndoable);
 }
 
 extern "C" UINT __stdcall OnVuRemoveFilesCommit(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRemoveFilesCommit", ERROR_SUCCESS,
-                         [&] { return commitRemoveFiles(installer); });
+    return guardedExport(installer, L"OnVuRemoveFilesCommit", ERROR_SUCCESS, commitRemoveFiles);
 }
 
 extern "C" UINT __stdcall OnVuUndoRemoveFiles(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuUndoRemoveFiles", ERROR_SUCCESS,
-                         [&] { return undoRemoveFiles(installer); });
+    return guardedExport(installer, L"OnVuUndoRemoveFiles", ERROR_SUCCESS, undoRemoveFiles);
 }

@@ -10,12 +10,10 @@
 using namespace tidewell;
 
 extern "C" UINT __stdcall OnVuRemoveRegsImmediate(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRemoveRegsImmediate", kInstallFailure,
-                         [&] { return scheduleRegistryRemoval(installer); });
+    return guardedExport(installer, L"OnVuRemoveRegsImmediate", kInstallFailure, scheduleRegistryRemoval);
 }
 
 // Registry removal never fails the installation: single keys and values are results.
 extern "C" UINT __stdcall OnVuRemoveRegs(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuRemoveRegs", ERROR_SUCCESS,
-                         [&] { return removeRegistryEntries(installer); });
+    return guardedExport(installer, L"OnVuRemoveRegs", ERROR_SUCCESS, removeRegistryEntries);
 }

@@ -1,20 +1,18 @@
 #include "move_files/move_actions.h"
 
-#include "msi/schedule.h"
+#include "common/text.h"
 #include "move_files/move_executor.h"
 #include "move_files/move_planner.h"
 #include "move_files/move_rows.h"
+#include "msi/schedule.h"
 #include "msi/table_reader.h"
 
 namespace tidewell {
 
-UINT moveFilesImmediate(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuMoveFilesImmediate");
-    MsiTableReader reader(installer);
-    ActionData rows(collectRows(reader, installer, moveTableSpecs(), moveRowSelector(log)));
-    rows.parse();
+UINT moveFilesImmediate(const ActionLog& log) {
+    MsiTableReader reader(log.installer());
     MovePlanner planner(log);
-    planner.load(rows);
+    planner.load(selectMoveRows(log, reader));
     const std::wstring workList = planner.writeWorkList();
     log.line(L"planned " + toDecimal(static_cast<long long>(planner.operations().size())) + L" file operation(s)");
     if (!scheduleAction(log, L"VU_VuMoveFilesRollback", workList)) return kInstallFailure;
@@ -24,26 +22,25 @@ UINT moveFilesImmediate(MSIHANDLE installer) {
 
 namespace {
 
-MoveExecutor loadedExecutor(MSIHANDLE installer, const wchar_t* exportName) {
-    ActionData data = ActionData::fromSession(installer);
+void loadWorkList(MoveExecutor& executor, const ActionLog& log) {
+    ActionData data = ActionData::fromSession(log.installer());
     data.parse();
-    MoveExecutor executor{ActionLog(installer, exportName)};
     executor.load(data);
-    ActionLog(installer, exportName)
-        .line(toDecimal(static_cast<long long>(executor.operations().size())) + L" file operation(s) in the work list");
-    return executor;
+    log.line(toDecimal(static_cast<long long>(executor.operations().size())) + L" file operation(s) in the work list");
 }
 
 }  // namespace
 
-UINT moveFilesDeferred(MSIHANDLE installer) {
-    loadedExecutor(installer, L"OnVuMoveFilesDeferred").run();
-    return ERROR_SUCCESS;
+void moveFilesDeferred(const ActionLog& log) {
+    MoveExecutor executor(log);
+    loadWorkList(executor, log);
+    executor.run();
 }
 
-UINT moveFilesRollback(MSIHANDLE installer) {
-    loadedExecutor(installer, L"OnVuMoveFilesRollback").undo();
-    return ERROR_SUCCESS;
+void moveFilesRollback(const ActionLog& log) {
+    MoveExecutor executor(log);
+    loadWorkList(executor, log);
+    executor.undo();
 }
 
 }  // namespace tidewell

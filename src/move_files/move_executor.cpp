@@ -19,19 +19,14 @@ bool hasAbsolutePaths(const MoveOperation& operation) {
 
 }  // namespace
 
-UINT MoveExecutor::load(const ActionData& data) {
-    operations_ = readMoveWorkList(data);
-    return ERROR_SUCCESS;
-}
+void MoveExecutor::load(const ActionData& data) { operations_ = readMoveWorkList(data, log_); }
 
-UINT MoveExecutor::run() {
+void MoveExecutor::run() {
     for (const auto& operation : operations_) runOne(operation);
-    return ERROR_SUCCESS;
 }
 
-UINT MoveExecutor::undo() {
+void MoveExecutor::undo() {
     for (const auto& operation : operations_) undoOne(operation);
-    return ERROR_SUCCESS;
 }
 
 void MoveExecutor::runOne(const MoveOperation& operation) {

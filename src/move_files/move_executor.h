@@ -18,17 +18,17 @@ public:
     explicit MoveExecutor(const ActionLog& log) : log_(log) {}
 
     // Takes the operations of the work list (nothing unless it has exactly one group).
-    UINT load(const ActionData& data);
+    void load(const ActionData& data);
 
     // For each operation: creates the destination's folders, copies (never over an
     // existing file) or moves (replacing), and reports progress. Failures are logged and
-    // the next operation follows. Returns 0.
-    UINT run();
+    // the next operation follows.
+    void run();
 
     // For each operation, in list order: deletes the copy while it is still the copy that
     // run made, or moves the file back to its source; then removes the destination
-    // folders that became empty, down to but not including the kept ancestor. Returns 0.
-    UINT undo();
+    // folders that became empty, down to but not including the kept ancestor.
+    void undo();
 
     // One ACTIONDATA message: source, destination folder, size of the source (0 once it
     // has been moved away). 1602 when the user cancels (ignored by the caller), 1603
@@ -41,7 +41,7 @@ private:
     void runOne(const MoveOperation& operation);
     void undoOne(const MoveOperation& operation);
 
-    ActionLog log_;
+    const ActionLog& log_;
     std::vector<MoveOperation> operations_;
 };
 

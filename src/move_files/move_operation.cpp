@@ -4,22 +4,42 @@
 
 namespace tidewell {
 
-std::wstring writeMoveWorkList(const std::vector<MoveOperation>& operations) {
-    std::wstring text;
-    for (const auto& operation : operations) {
-        if (!text.empty()) text += kRecordSeparator;
-        text += joinFields({operation.source, operation.destination, toDecimal(operation.options),
-                            operation.keptAncestor});
-    }
-    return text;
+namespace {
+enum Field : size_t { kSourceField, kDestinationField, kOptionsField, kKeptAncestorField, kRecordFields };
+}  // namespace
+
+ActionDataRecord moveOperationFields(const MoveOperation& operation) {
+    ActionDataRecord fields(kRecordFields);
+    fields[kSourceField] = operation.source;
+    fields[kDestinationField] = operation.destination;
+    fields[kOptionsField] = toDecimal(operation.options);
+    fields[kKeptAncestorField] = operation.keptAncestor;
+    return fields;
 }
 
-std::vector<MoveOperation> readMoveWorkList(const ActionData& data) {
+std::optional<MoveOperation> parseMoveOperation(const ActionDataRecord& fields) {
+    if (fields.size() != kRecordFields) return std::nullopt;
+    return MoveOperation{.source = fields[kSourceField],
+                         .destination = fields[kDestinationField],
+                         .options = parseDecimal(fields[kOptionsField]),
+                         .keptAncestor = fields[kKeptAncestorField]};
+}
+
+std::wstring writeMoveWorkList(const std::vector<MoveOperation>& operations) {
+    std::vector<ActionDataRecord> records;
+    for (const auto& operation : operations) records.push_back(moveOperationFields(operation));
+    return joinRecords(records);
+}
+
+std::vector<MoveOperation> readMoveWorkList(const ActionData& data, const LogSink& log) {
     std::vector<MoveOperation> operations;
-    if (data.groupCount() != 1) return operations;
-    for (const auto& record : data.group(0)) {
-        if (record.size() != kMoveRecordFields) continue;
-        operations.push_back({record[0], record[1], parseDecimal(record[2]), record[3]});
+    if (data.groupCount() != 1) {
+        if (data.groupCount() > 1) log.line(L"work list ignored: it holds " + toDecimal(data.groupCount()) + L" groups");
+        return operations;
+    }
+    for (const auto& fields : data.group(0)) {
+        if (auto operation = parseMoveOperation(fields)) operations.push_back(std::move(*operation));
+        else log.line(L"work-list record skipped: " + toDecimal(fields.size()) + L" fields instead of 4");
     }
     return operations;
 }

@@ -1,9 +1,11 @@
 #pragma once
 // One planned copy or move of a single file, and its record in the move work list:
 // source, destination, options as decimal text, kept ancestor (four fields).
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/log_sink.h"
 #include "msi/action_data.h"
 
 namespace tidewell {
@@ -17,13 +19,16 @@ struct MoveOperation {
     std::wstring keptAncestor; // nearest part of the destination that existed at planning time
 };
 
-inline constexpr size_t kMoveRecordFields = 4;
+// The operation's four fields, in record order.
+ActionDataRecord moveOperationFields(const MoveOperation& operation);
+// The operation of a four-field record; nothing for a record of another length.
+std::optional<MoveOperation> parseMoveOperation(const ActionDataRecord& fields);
 
 // The work list: one group, one record per operation in order; empty for no operation.
 std::wstring writeMoveWorkList(const std::vector<MoveOperation>& operations);
 
 // The operations of a parsed work list; none unless it has exactly one group. Records
-// with other than four fields are skipped.
-std::vector<MoveOperation> readMoveWorkList(const ActionData& data);
+// with other than four fields are skipped; the log says so.
+std::vector<MoveOperation> readMoveWorkList(const ActionData& data, const LogSink& log);
 
 }  // namespace tidewell

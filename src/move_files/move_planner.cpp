@@ -2,20 +2,9 @@
 
 #include "common/text.h"
 #include "win/paths.h"
-#include "move_files/move_rows.h"
 #include "move_files/path_checks.h"
 
 namespace tidewell {
-
-UINT MovePlanner::load(const ActionData& rows) {
-    entries_.clear();
-    if (rows.groupCount() != 1) return ERROR_SUCCESS;
-    for (const auto& record : rows.group(0)) {
-        if (record.size() != kMoveRowFields) continue;
-        entries_.push_back({record[0], record[4], record[2], record[5], record[3], parseDecimal(record[6])});
-    }
-    return ERROR_SUCCESS;
-}
 
 std::wstring MovePlanner::writeWorkList() {
     operations_.clear();
@@ -23,7 +12,7 @@ std::wstring MovePlanner::writeWorkList() {
     return writeMoveWorkList(operations_);
 }
 
-void MovePlanner::expandEntry(const MoveFileEntry& entry) {
+void MovePlanner::expandEntry(const MoveRow& entry) {
     std::wstring folder = entry.sourceFolder;
     std::wstring pattern = entry.sourceName;
     // Without a name the source folder's last component is the pattern in its parent.

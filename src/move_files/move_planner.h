@@ -6,27 +6,17 @@
 #include <vector>
 
 #include "move_files/move_operation.h"
-#include "msi/action_data.h"
+#include "move_files/move_rows.h"
 #include "msi/action_log.h"
 
 namespace tidewell {
-
-// One selected row.
-struct MoveFileEntry {
-    std::wstring key;           // FileKey, for the log
-    std::wstring sourceFolder;  // value of the SourceFolder property
-    std::wstring sourceName;    // pattern; may hold * and ?
-    std::wstring destFolder;    // value of the DestFolder property, ending with a backslash
-    std::wstring destName;      // new name when the pattern matches exactly one file
-    int options = kCopyFile;
-};
 
 class MovePlanner {
 public:
     explicit MovePlanner(const ActionLog& log) : log_(log) {}
 
-    // Takes the ten-field records of the row group; with other than one group, nothing.
-    UINT load(const ActionData& rows);
+    // Takes the selected rows, in order.
+    void load(std::vector<MoveRow> rows) { entries_ = std::move(rows); }
 
     // Plans every entry, in order, and returns the work list (empty for no operation).
     std::wstring writeWorkList();
@@ -34,10 +24,10 @@ public:
     const std::vector<MoveOperation>& operations() const { return operations_; }
 
 private:
-    void expandEntry(const MoveFileEntry& entry);
+    void expandEntry(const MoveRow& entry);
 
-    ActionLog log_;
-    std::vector<MoveFileEntry> entries_;
+    const ActionLog& log_;
+    std::vector<MoveRow> entries_;
     std::vector<MoveOperation> operations_;
 };
 

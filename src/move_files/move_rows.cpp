@@ -1,21 +1,43 @@
 #include "move_files/move_rows.h"
 
 #include "common/text.h"
-#include "msi/statements.h"
+#include "msi/standard_rows.h"
 
 namespace tidewell {
 
+namespace {
+enum Field : size_t {
+    kKeyField, kComponentField, kSourceNameField, kDestNameField, kSourceFolderField, kDestFolderField,
+    kOptionsField, kExtensionKeyField, kConditionField, kExtendedOptionsField, kRecordFields
+};
+}  // namespace
+
 const std::vector<TableSpec>& moveTableSpecs() {
     static const std::vector<TableSpec> specs = {
-        {L"MoveFile",
-         {{L"FileKey"}, {L"Component_"}, {L"SourceName"}, {L"DestName"}, {L"SourceFolder", false, true},
-          {L"DestFolder", false, true}, {L"Options"}},
-         {},
-         {},
-         L"FileKey"},
-        {L"VU_MoveFile", {{L"MoveFile"}, {L"Condition"}, {L"ExtendedOptions"}}, {}, {}, L"MoveFile"},
+        {.name = L"MoveFile",
+         .columns = {{.name = L"FileKey"}, {.name = L"Component_"}, {.name = L"SourceName"}, {.name = L"DestName"},
+                     {.name = L"SourceFolder", .property = true}, {.name = L"DestFolder", .property = true},
+                     {.name = L"Options"}},
+         .joinColumn = L"FileKey"},
+        {.name = L"VU_MoveFile",
+         .columns = {{.name = L"MoveFile"}, {.name = L"Condition"}, {.name = L"ExtendedOptions"}},
+         .joinColumn = L"MoveFile"},
     };
     return specs;
+}
+
+std::optional<MoveRow> parseMoveRow(const ActionDataRecord& fields) {
+    if (fields.size() != kRecordFields) return std::nullopt;
+    return MoveRow{.key = fields[kKeyField],
+                   .component = fields[kComponentField],
+                   .sourceName = fields[kSourceNameField],
+                   .destName = fields[kDestNameField],
+                   .sourceFolder = fields[kSourceFolderField],
+                   .destFolder = fields[kDestFolderField],
+                   .options = parseDecimal(fields[kOptionsField]),
+                   .extensionKey = fields[kExtensionKeyField],
+                   .condition = fields[kConditionField],
+                   .extendedOptions = fields[kExtendedOptionsField]};
 }
 
 int installModeOf(int extendedOptions) {
@@ -26,18 +48,22 @@ int installModeOf(int extendedOptions) {
     }
 }
 
-RowSelector moveRowSelector(const ActionLog& log) {
-    return [log](const std::wstring&, MSIHANDLE installer, TableRow& row) {
-        const std::wstring key = row.value(L"FileKey");
-        // The standard action must never see an extended row, selected or not.
-        if (!deleteRow(installer, L"MoveFile", L"FileKey", key))
-            log.line(L"row " + key + L": could not delete its MoveFile row from the running installation");
-        const int mode = installModeOf(parseDecimal(row.value(L"ExtendedOptions")));
-        const RowDecision decision =
-            decideRow(installer, row.value(L"Component_"), row.value(L"Condition"), toDecimal(mode));
-        log.line(L"row " + key + (decision.taken ? L" taken: " : L" skipped: ") + decision.reason);
-        return decision.taken;
-    };
+bool selectMoveRow(const ActionLog& log, TableRow& row) {
+    const std::wstring key = row.value(L"FileKey");
+    // The standard action must never see an extended row, selected or not.
+    takeOverStandardRow(log, L"MoveFile", L"FileKey", key);
+    const int mode = installModeOf(parseDecimal(row.value(L"ExtendedOptions")));
+    const RowDecision decision =
+        decideRow(log.installer(), row.value(L"Component_"), row.value(L"Condition"), toDecimal(mode));
+    log.line(L"row " + key + (decision.taken ? L" taken: " : L" skipped: ") + decision.reason);
+    return decision.taken;
+}
+
+std::vector<MoveRow> selectMoveRows(const ActionLog& log, MsiTableReader& reader) {
+    std::vector<MoveRow> rows;
+    for (const auto& fields : selectRows(log, reader, moveTableSpecs(), selectMoveRow))
+        if (auto row = parseMoveRow(fields)) rows.push_back(std::move(*row));
+    return rows;
 }
 
 }  // namespace tidewell

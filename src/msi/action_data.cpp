@@ -56,6 +56,15 @@ std::wstring joinFields(const std::vector<std::wstring>& fields) {
     return text;
 }
 
+std::wstring joinRecords(const std::vector<ActionDataRecord>& records) {
+    std::wstring text;
+    for (size_t i = 0; i < records.size(); ++i) {
+        if (i > 0) text += kRecordSeparator;
+        text += joinFields(records[i]);
+    }
+    return text;
+}
+
 void appendProperties(MSIHANDLE installer, std::wstring& text, const std::vector<std::wstring>& names) {
     // std::wstring compares code unit by code unit; emplace keeps a name's first value.
     std::map<std::wstring, std::wstring> values;

@@ -44,6 +44,8 @@ private:
 
 // Joins the fields of one record.
 std::wstring joinFields(const std::vector<std::wstring>& fields);
+// Joins records into one row group: fields by U+0001, records by U+0002.
+std::wstring joinRecords(const std::vector<ActionDataRecord>& records);
 
 // Extends the text with a property group: one record (name, value) per property, in
 // ordinal order of the names; U+0003 goes before it only when the text is not empty.

@@ -15,20 +15,6 @@ std::wstring getProperty(MSIHANDLE installer, const std::wstring& name) {
     return value;
 }
 
-bool getPropertyInto(MSIHANDLE installer, const std::wstring& name, WideBuffer& buffer) {
-    buffer.clear();
-    wchar_t probe[1] = {L'\0'};
-    DWORD length = 0;
-    if (::MsiGetPropertyW(installer, name.c_str(), probe, &length) != ERROR_MORE_DATA) return false;
-    length += 1;
-    wchar_t* chars = buffer.allocate(length);
-    if (::MsiGetPropertyW(installer, name.c_str(), chars, &length) != ERROR_SUCCESS) {
-        buffer.clear();
-        return false;
-    }
-    return true;
-}
-
 UINT setProperty(MSIHANDLE installer, const std::wstring& name, const std::wstring& value) {
     return ::MsiSetPropertyW(installer, name.c_str(), value.c_str());
 }

@@ -14,25 +14,8 @@ namespace tidewell {
 // Owns one installer handle (record, view, database) and closes it on every way out.
 using MsiHandleHolder = unique_msihandle;
 
-// An owned array of wide characters, filled by getPropertyInto.
-class WideBuffer {
-public:
-    void clear() { chars_.clear(); chars_.shrink_to_fit(); }
-    wchar_t* allocate(size_t count) { chars_.assign(count, L'\0'); return chars_.data(); }
-    const wchar_t* data() const { return chars_.empty() ? nullptr : chars_.data(); }
-    size_t capacity() const { return chars_.size(); }
-    // The text up to its terminating null; empty when nothing was read.
-    std::wstring text() const { return chars_.empty() ? std::wstring() : std::wstring(chars_.data()); }
-
-private:
-    std::vector<wchar_t> chars_;
-};
-
 // The property's value, or the empty text when it is unset or cannot be read.
 std::wstring getProperty(MSIHANDLE installer, const std::wstring& name);
-
-// Reads the property into the buffer; false (buffer empty) when it could not be read.
-bool getPropertyInto(MSIHANDLE installer, const std::wstring& name, WideBuffer& buffer);
 
 // Returns 0 on success, as MsiSetPropertyW does.
 UINT setProperty(MSIHANDLE installer, const std::wstring& name, const std::wstring& value);

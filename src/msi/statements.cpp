@@ -13,10 +13,6 @@ std::wstring nameList(const std::vector<std::wstring>& names) {
     return text;
 }
 
-std::wstring keyCondition(const std::wstring& column, const std::wstring& value) {
-    return quoteName(column) + L" = '" + value + L"'";
-}
-
 std::wstring buildSelect(const std::wstring& table, const std::vector<std::wstring>& columns,
                          const std::vector<std::wstring>& order, const std::wstring& condition) {
     std::wstring text = L"SELECT ";
@@ -46,38 +42,28 @@ std::wstring buildDelete(const std::wstring& table, const std::wstring& column) 
     return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(column) + L"=?";
 }
 
-std::wstring buildQualifiedDelete(const std::wstring& table, const std::wstring& column) {
-    return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(table) + L"." + quoteName(column) + L"=?";
-}
-
-bool runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view,
+UINT runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view,
               const std::vector<std::wstring>& parameters) {
-    if (::MsiDatabaseOpenViewW(database, statement.c_str(), view.put()) != ERROR_SUCCESS) return false;
+    if (const UINT opened = ::MsiDatabaseOpenViewW(database, statement.c_str(), view.put()); opened != ERROR_SUCCESS)
+        return opened;
     MsiHandleHolder record;
     if (!parameters.empty()) {
         record.reset(::MsiCreateRecord(static_cast<UINT>(parameters.size())));
-        if (!record) return false;
+        if (!record) return ERROR_OUTOFMEMORY;
         for (size_t i = 0; i < parameters.size(); ++i)
-            if (::MsiRecordSetStringW(record.get(), static_cast<UINT>(i + 1), parameters[i].c_str()) != ERROR_SUCCESS)
-                return false;
+            if (const UINT set = ::MsiRecordSetStringW(record.get(), static_cast<UINT>(i + 1), parameters[i].c_str());
+                set != ERROR_SUCCESS)
+                return set;
     }
-    return ::MsiViewExecute(view.get(), record.get()) == ERROR_SUCCESS;
+    return ::MsiViewExecute(view.get(), record.get());
 }
 
-bool deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstring& column,
+UINT deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstring& column,
                const std::wstring& value) {
     MsiHandleHolder database(::MsiGetActiveDatabase(installer));
-    if (!database) return false;
+    if (!database) return ERROR_INVALID_HANDLE;
     MsiHandleHolder view;
     return runQuery(database.get(), buildDelete(table, column), view, {value});
-}
-
-bool runCommitted(MSIHANDLE installer, const std::wstring& statement, const std::vector<std::wstring>& parameters) {
-    MsiHandleHolder database(::MsiGetActiveDatabase(installer));
-    if (!database) return false;
-    MsiHandleHolder view;
-    if (!runQuery(database.get(), statement, view, parameters)) return false;
-    return ::MsiDatabaseCommit(database.get()) == ERROR_SUCCESS;
 }
 
 }  // namespace tidewell

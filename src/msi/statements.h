@@ -1,5 +1,5 @@
 #pragma once
-// The Windows Installer SQL texts the library runs, and the two ways of running them.
+// The Windows Installer SQL texts the library runs, and how they are run.
 // Names stand in backquotes. Values given by the package (row keys) are passed as
 // parameters, never pasted into the text: a key holding a quote must neither break the
 // statement nor change what it deletes.
@@ -16,8 +16,6 @@ namespace tidewell {
 std::wstring quoteName(const std::wstring& name);
 // Names in backquotes joined by "," with no space.
 std::wstring nameList(const std::vector<std::wstring>& names);
-// `column` = 'value' (for values the library itself controls)
-std::wstring keyCondition(const std::wstring& column, const std::wstring& value);
 
 // SELECT * | columns FROM `table` [WHERE condition] [ORDER BY order]
 std::wstring buildSelect(const std::wstring& table, const std::vector<std::wstring>& columns = {},
@@ -30,19 +28,14 @@ std::wstring buildJoinedSelect(const std::vector<std::pair<std::wstring, std::ws
 // DELETE FROM `table` WHERE `column`=? (the value goes in as a parameter)
 std::wstring buildDelete(const std::wstring& table, const std::wstring& column);
 
-// DELETE FROM `table` WHERE `table`.`column`=? (the removal features' form)
-std::wstring buildQualifiedDelete(const std::wstring& table, const std::wstring& column);
-
 // Opens and executes the statement into the holder, with the texts as the values of its
-// ? markers in order; true when both worked.
-bool runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view,
+// ? markers in order; 0, or the error of the step that failed.
+UINT runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view,
               const std::vector<std::wstring>& parameters = {});
 
-// Deletes matching rows of the running installation's database, uncommitted.
-bool deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstring& column,
+// Deletes matching rows of the running installation's database, uncommitted; 0, or the
+// error of the step that failed (ERROR_INVALID_HANDLE when there is no active database).
+UINT deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstring& column,
                const std::wstring& value);
-
-// Runs the statement on the active database and commits it; true when all three worked.
-bool runCommitted(MSIHANDLE installer, const std::wstring& statement, const std::vector<std::wstring>& parameters);
 
 }  // namespace tidewell

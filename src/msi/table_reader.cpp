@@ -28,6 +28,7 @@ MsiTableReader::~MsiTableReader() { reset(); }
 
 void MsiTableReader::reset() {
     ok_ = true;
+    error_ = ERROR_SUCCESS;
     tableName_.clear();
     columnNames_.clear();
     columnTypes_.clear();
@@ -53,7 +54,8 @@ bool MsiTableReader::openJoin(const std::vector<TableSpec>& specs) {
 }
 
 bool MsiTableReader::run(const std::wstring& statement) {
-    ok_ = database_ != 0 && runQuery(database_, statement, view_);
+    error_ = database_ == 0 ? static_cast<UINT>(ERROR_INVALID_HANDLE) : runQuery(database_, statement, view_);
+    ok_ = error_ == ERROR_SUCCESS;
     if (!ok_) return false;
 
     MsiHandleHolder names;
@@ -109,32 +111,62 @@ bool MsiTableReader::run(const std::wstring& statement) {
     return !rows_.empty();
 }
 
-std::wstring collectRows(MsiTableReader& reader, MSIHANDLE installer, const std::vector<TableSpec>& specs,
-                         const RowSelector& selector, const RowAdjuster& adjuster) {
-    std::wstring tables;
-    std::vector<ColumnSpec> columns;
-    for (const auto& spec : specs) {
-        if (!tables.empty()) tables += L"|";
-        tables += spec.name;
-        columns.insert(columns.end(), spec.columns.begin(), spec.columns.end());
-    }
+bool MsiTableReader::hasTable(const std::wstring& table) const {
+    if (database_ == 0) return false;
+    MsiHandleHolder view;
+    if (runQuery(database_, L"SELECT `Name` FROM `_Tables` WHERE `Name`=?", view, {table}) != ERROR_SUCCESS)
+        return false;
+    MsiHandleHolder record;
+    return ::MsiViewFetch(view.get(), record.put()) == ERROR_SUCCESS;
+}
 
-    std::wstring result;
-    reader.openJoin(specs);
-    for (auto& row : reader.rows()) {
-        if (selector && !selector(tables, installer, row)) continue;
-        if (adjuster) adjuster(tables, installer, row);
-        std::vector<std::wstring> fields;
-        for (const auto& column : columns) {
-            std::wstring value = row.value(column.name);
-            if (column.property && !value.empty()) value = getProperty(installer, value);
-            if (column.format) value = formatText(installer, value);
-            fields.push_back(std::move(value));
-        }
-        if (!result.empty()) result += kRecordSeparator;
-        result += joinFields(fields);
+namespace {
+
+// Why a read gave no rows, when it is not simply an empty table.
+void logUnreadTables(const ActionLog& log, const MsiTableReader& reader, const std::vector<TableSpec>& specs) {
+    bool absent = false;
+    for (const auto& spec : specs) {
+        if (reader.hasTable(spec.name)) continue;
+        absent = true;
+        log.line(L"table " + spec.name + L" is absent: no rows taken from it");
     }
-    return result;
+    if (!absent) log.line(L"could not read the rows (error " + toDecimal(reader.error()) + L")");
+}
+
+}  // namespace
+
+std::vector<ActionDataRecord> selectRows(const ActionLog& log, MsiTableReader& reader,
+                                         const std::vector<TableSpec>& specs, const RowSelector& selector,
+                                         const RowAdjuster& adjuster) {
+    std::vector<ActionDataRecord> records;
+    if (specs.empty()) return records;
+    if (specs.size() == 1) reader.openTable(specs.front().name, {}, specs.front().order);
+    else reader.openJoin(specs);
+    if (!reader.ok()) {
+        logUnreadTables(log, reader, specs);
+        return records;
+    }
+    const MSIHANDLE installer = log.installer();
+    for (auto& row : reader.rows()) {
+        if (selector && !selector(log, row)) continue;
+        if (adjuster) adjuster(log, row);
+        ActionDataRecord fields;
+        for (const auto& spec : specs) {
+            for (const auto& column : spec.columns) {
+                std::wstring value = row.value(column.name);
+                if (column.property && !value.empty()) value = getProperty(installer, value);
+                if (column.format) value = formatText(installer, value);
+                fields.push_back(std::move(value));
+            }
+        }
+        records.push_back(std::move(fields));
+    }
+    return records;
+}
+
+std::wstring collectRows(const ActionLog& log, MsiTableReader& reader, const std::vector<TableSpec>& specs,
+                         const RowSelector& selector, const RowAdjuster& adjuster) {
+    return joinRecords(selectRows(log, reader, specs, selector, adjuster));
 }
 
 namespace {
@@ -194,11 +226,6 @@ RowDecision decideRow(MSIHANDLE installer, const std::wstring& component, const 
     }
     default: return {true, L"install mode " + toDecimal(mode) + L" takes the row unconditionally"};
     }
-}
-
-bool selectRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
-               const std::wstring& installMode) {
-    return decideRow(installer, component, condition, installMode).taken;
 }
 
 std::wstring lookupValue(MSIHANDLE installer, const std::wstring& keyColumn, const std::wstring& table,

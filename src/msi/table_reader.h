@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "msi/action_data.h"
+#include "msi/action_log.h"
 #include "msi/session.h"
 
 namespace tidewell {
@@ -22,9 +24,8 @@ struct ColumnSpec {
 struct TableSpec {
     std::wstring name;
     std::vector<ColumnSpec> columns;
-    std::vector<std::wstring> order;  // ORDER BY for a single-table read
-    std::wstring conditionColumn;     // evaluated per row by the persistent-data walker
-    std::wstring joinColumn;          // compared in the joined select
+    std::vector<std::wstring> order{};  // ORDER BY for a single-table read
+    std::wstring joinColumn{};          // compared in the joined select
 };
 
 // One fetched row: column name to text. Columns of unsupported types have no entry.
@@ -52,6 +53,10 @@ public:
     bool openJoin(const std::vector<TableSpec>& specs);
 
     bool ok() const { return ok_; }
+    // The error of the last statement that could not run; 0 after one that ran.
+    UINT error() const { return error_; }
+    // Whether the database has the table (read from _Tables).
+    bool hasTable(const std::wstring& table) const;
     const std::wstring& tableName() const { return tableName_; }
     const std::vector<std::wstring>& columnNames() const { return columnNames_; }
     const std::vector<wchar_t>& columnTypes() const { return columnTypes_; }
@@ -71,19 +76,29 @@ private:
     MSIHANDLE database_ = 0;
     MsiHandleHolder view_;
     bool ok_ = true;
+    UINT error_ = ERROR_SUCCESS;
 };
 
-// Decides whether a row is carried over; may log why not.
-using RowSelector = std::function<bool(const std::wstring& tables, MSIHANDLE installer, TableRow& row)>;
-// Changes a kept row before it is written.
-using RowAdjuster = std::function<bool(const std::wstring& tables, MSIHANDLE installer, TableRow& row)>;
+// Decides whether a row is carried over; logs why not.
+using RowSelector = std::function<bool(const ActionLog& log, TableRow& row)>;
+// Changes a kept row before its fields are taken.
+using RowAdjuster = std::function<void(const ActionLog& log, TableRow& row)>;
 
-// Joins the specs' tables, lets the selector and adjuster see each row, and writes the
-// kept rows as one row group: fields joined by U+0001, records by U+0002.
-std::wstring collectRows(MsiTableReader& reader, MSIHANDLE installer, const std::vector<TableSpec>& specs,
+// Reads the specs' tables (one table in its order, or the first joined with the others),
+// lets the selector and adjuster see each row, and returns the kept rows: for each, the
+// values of the specs' columns in order, properties resolved and formats expanded. A
+// table that is absent, or a read that fails, is logged and gives no rows.
+std::vector<ActionDataRecord> selectRows(const ActionLog& log, MsiTableReader& reader,
+                                         const std::vector<TableSpec>& specs, const RowSelector& selector = {},
+                                         const RowAdjuster& adjuster = {});
+
+// The rows of selectRows as one row group of a work list.
+std::wstring collectRows(const ActionLog& log, MsiTableReader& reader, const std::vector<TableSpec>& specs,
                          const RowSelector& selector = {}, const RowAdjuster& adjuster = {});
 
 // The row decision shared by the features, with the reason in words for the log.
+// Install mode 1 (empty), 2 or 3 against the component's states, then the condition
+// (empty counts as "1"); any other mode takes the row unconditionally.
 struct RowDecision {
     bool taken = false;
     std::wstring reason;
@@ -91,10 +106,6 @@ struct RowDecision {
 RowDecision decideRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
                       const std::wstring& installMode);
 
-// Install mode 1 (empty), 2 or 3 against the component's states, then the condition
-// (empty counts as "1"); any other mode takes the row unconditionally.
-bool selectRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
-               const std::wstring& installMode);
 
 // The result column of the last row whose key column equals the key; empty when none.
 std::wstring lookupValue(MSIHANDLE installer, const std::wstring& keyColumn, const std::wstring& table,

@@ -8,9 +8,6 @@
 namespace tidewell {
 
 namespace {
-constexpr size_t kRecordFields = 8;
-constexpr size_t kKeyField = 0, kFileNameField = 2, kFolderField = 3, kOptionsField = 7;
-
 std::wstring lastErrorText() { return L"error " + toDecimal(::GetLastError()); }
 }  // namespace
 
@@ -19,24 +16,24 @@ std::wstring longFileName(const std::wstring& fileName) {
     return bar == std::wstring::npos ? fileName : fileName.substr(bar + 1);
 }
 
-UINT RemovalWorker::load(const ActionData& data) {
+void RemovalWorker::load(const ActionData& data) {
     entries_.clear();
     if (data.groupCount() != 1) {
         if (data.groupCount() > 1) log_.line(L"work list ignored: it holds " + toDecimal(data.groupCount()) + L" groups");
-        return ERROR_SUCCESS;
+        return;
     }
-    for (const auto& record : data.group(0)) {
-        if (record.size() != kRecordFields) {
-            log_.line(L"work-list record skipped: " + toDecimal(record.size()) + L" fields instead of 8");
+    for (const auto& fields : data.group(0)) {
+        auto record = parseRemovalRecord(fields);
+        if (!record) {
+            log_.line(L"work-list record skipped: " + toDecimal(fields.size()) + L" fields instead of 8");
             continue;
         }
-        RemovalEntry entry{record[kFileNameField], record[kFolderField], parseDecimal(record[kOptionsField])};
-        entries_.emplace(record[kKeyField], std::move(entry));
+        const std::wstring key = record->key;
+        entries_.emplace(key, std::move(*record));
     }
-    return ERROR_SUCCESS;
 }
 
-UINT RemovalWorker::run(RemovalSink* sink) {
+void RemovalWorker::run(RemovalSink* sink) {
     for (const auto& [key, entry] : entries_) {
         // An empty folder would make every path relative to the current folder.
         if (entry.folder.empty()) {
@@ -46,7 +43,6 @@ UINT RemovalWorker::run(RemovalSink* sink) {
         if (entry.fileName.empty()) removeFolderEntry(key, entry, sink);
         else removePattern(key, entry, sink);
     }
-    return ERROR_SUCCESS;
 }
 
 void RemovalWorker::progress(const std::wstring& path) const {
@@ -56,7 +52,7 @@ void RemovalWorker::progress(const std::wstring& path) const {
     ::MsiProcessMessage(log_.installer(), INSTALLMESSAGE_ACTIONDATA, record.get());
 }
 
-void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalEntry& entry, RemovalSink* sink) {
+void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink) {
     progress(entry.folder);
     std::wstring folder = entry.folder;
     removeTrailingBackslash(folder);
@@ -76,7 +72,7 @@ void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalEntr
     else log_.line(L"row " + key + L": could not remove " + folder + L" (" + lastErrorText() + L")");
 }
 
-void RemovalWorker::removePattern(const std::wstring& key, const RemovalEntry& entry, RemovalSink* sink) {
+void RemovalWorker::removePattern(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink) {
     std::wstring folder = entry.folder;
     ensureTrailingBackslash(folder);
     const std::wstring pattern = folder + longFileName(entry.fileName);
@@ -113,12 +109,12 @@ void RemovalWorker::removePattern(const std::wstring& key, const RemovalEntry& e
     } while (::FindNextFileW(search.get(), &data));
 }
 
-UINT removeFiles(const ActionLog& log, RemovalSink* sink) {
+void removeFiles(const ActionLog& log, RemovalSink* sink) {
     ActionData data = ActionData::fromSession(log.installer());
     data.parse();
     RemovalWorker worker(log);
-    if (worker.load(data) == ERROR_SUCCESS) worker.run(sink);
-    return ERROR_SUCCESS;
+    worker.load(data);
+    worker.run(sink);
 }
 
 }  // namespace tidewell

@@ -10,6 +10,7 @@
 #include "win/removal_sink.h"
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "remove_files/removal_record.h"
 
 namespace tidewell {
 
@@ -18,36 +19,31 @@ inline constexpr int kRemoveEmptySubfolders = 1;     // pattern rows: matching e
 inline constexpr int kRemoveNonEmptySubfolders = 2;  // pattern rows: matching folders with content
 inline constexpr int kRemoveWholeFolder = 3;         // folder rows: the folder with everything in it
 
-struct RemovalEntry {
-    std::wstring fileName;  // as stored: "short|long" or a single name; empty for a folder row
-    std::wstring folder;    // the resolved DirProperty
-    int options = 0;
-};
-
 class RemovalWorker {
 public:
     explicit RemovalWorker(const ActionLog& log) : log_(log) {}
 
-    // Fills the work list from exactly one group of 8-field records; returns 0.
-    UINT load(const ActionData& data);
-    // Removes every entry (into the sink when there is one); returns 0.
-    UINT run(RemovalSink* sink);
+    // Fills the work list from exactly one group of 8-field records, keyed by FileKey
+    // (the first record of a key wins).
+    void load(const ActionData& data);
+    // Removes every entry (into the sink when there is one).
+    void run(RemovalSink* sink);
 
-    const std::map<std::wstring, RemovalEntry>& entries() const { return entries_; }
+    const std::map<std::wstring, RemovalRecord>& entries() const { return entries_; }
 
 private:
-    void removeFolderEntry(const std::wstring& key, const RemovalEntry& entry, RemovalSink* sink);
-    void removePattern(const std::wstring& key, const RemovalEntry& entry, RemovalSink* sink);
+    void removeFolderEntry(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink);
+    void removePattern(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink);
     void progress(const std::wstring& path) const;
 
     const ActionLog& log_;
-    std::map<std::wstring, RemovalEntry> entries_;
+    std::map<std::wstring, RemovalRecord> entries_;
 };
 
 // The long name of a "short|long" file name (the whole text without a "|").
 std::wstring longFileName(const std::wstring& fileName);
 
-// The deferred entry of both removal actions: parse CustomActionData, load, run. Returns 0.
-UINT removeFiles(const ActionLog& log, RemovalSink* sink);
+// The deferred entry of both removal actions: parse CustomActionData, load, run.
+void removeFiles(const ActionLog& log, RemovalSink* sink);
 
 }  // namespace tidewell

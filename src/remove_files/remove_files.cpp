@@ -2,7 +2,8 @@
 
 #include "msi/schedule.h"
 #include "msi/session.h"
-#include "msi/statements.h"
+#include "msi/standard_rows.h"
+#include "remove_files/removal_record.h"
 
 namespace tidewell {
 
@@ -12,22 +13,11 @@ const wchar_t* const kUndoableAction = L"VU_VuRemoveFilesDeferred_Undoable";
 const wchar_t* const kCommitAction = L"VU_VuRemoveFilesCommit";
 }  // namespace
 
-const std::vector<TableSpec>& removeFileSpecs() {
-    static const std::vector<TableSpec> specs = {
-        {L"RemoveFile",
-         {{L"FileKey"}, {L"Component_"}, {L"FileName"}, {L"DirProperty", false, true}, {L"InstallMode"}},
-         {}, {}, L"FileKey"},
-        {L"VU_RemoveFile", {{L"RemoveFile"}, {L"Condition"}, {L"Options"}}, {}, {}, L"RemoveFile"},
-    };
-    return specs;
-}
-
 bool selectRemoveFileRow(const ActionLog& log, TableRow& row) {
     const MSIHANDLE installer = log.installer();
     const std::wstring key = row.value(L"FileKey");
     // From here on the installer's own RemoveFiles does not see the row, taken or not.
-    if (!runCommitted(installer, buildQualifiedDelete(L"RemoveFile", L"FileKey"), {key}))
-        log.line(L"row " + key + L": could not delete it from RemoveFile");
+    takeOverStandardRow(log, L"RemoveFile", L"FileKey", key);
     const RowDecision decision =
         decideRow(installer, row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
     if (!decision.taken) {
@@ -43,13 +33,10 @@ bool selectRemoveFileRow(const ActionLog& log, TableRow& row) {
     return true;
 }
 
-UINT removeFilesImmediate(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuRemoveFilesImmediate");
-    MsiTableReader reader(installer);
-    const std::wstring workList =
-        collectRows(reader, installer, removeFileSpecs(),
-                    [&](const std::wstring&, MSIHANDLE, TableRow& row) { return selectRemoveFileRow(log, row); });
-    if (isRollbackEnabled(installer)) {
+UINT removeFilesImmediate(const ActionLog& log) {
+    MsiTableReader reader(log.installer());
+    const std::wstring workList = collectRows(log, reader, removeFileSpecs(), selectRemoveFileRow);
+    if (isRollbackEnabled(log.installer())) {
         if (!scheduleAction(log, kUndoableAction, workList)) return kInstallFailure;
         if (!scheduleAction(log, kCommitAction, std::nullopt)) return kInstallFailure;
     } else {

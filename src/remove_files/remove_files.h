@@ -4,21 +4,17 @@
 // scheduled for permanent or undoable removal.
 #include <windows.h>
 #include <msi.h>
-#include <string>
 
 #include "msi/action_log.h"
 #include "msi/table_reader.h"
 
 namespace tidewell {
 
-// RemoveFile joined with VU_RemoveFile; DirProperty is resolved to its property's value.
-const std::vector<TableSpec>& removeFileSpecs();
-
 // The row callback: deletes the standard row (always) and returns whether the row is
 // carried over to the deferred action; logs why not.
 bool selectRemoveFileRow(const ActionLog& log, TableRow& row);
 
 // OnVuRemoveFilesImmediate: 0, or 1603 when an action cannot be scheduled.
-UINT removeFilesImmediate(MSIHANDLE installer);
+UINT removeFilesImmediate(const ActionLog& log);
 
 }  // namespace tidewell

@@ -15,11 +15,10 @@ std::wstring itemCount(const UndoTransaction& transaction) {
 }
 }  // namespace
 
-UINT removeFilesUndoable(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuRemoveFilesUndoable");
+void removeFilesUndoable(const ActionLog& log) {
     UserScript script(&log);
     UndoTransaction transaction(&script, &log);
-    const UINT result = removeFiles(log, &transaction);
+    removeFiles(log, &transaction);
     if (script.hasCommands()) {
         const std::vector<std::wstring> images = msiexecImages();
         if (!script.run(&images)) log.line(L"no installer process of a user was found: network items stay in place");
@@ -29,30 +28,25 @@ UINT removeFilesUndoable(MSIHANDLE installer) {
     else
         log.line(L"the removed items stay in the VU_RecycleBin stores; without a journal they cannot be undone");
     transaction.keep();
-    return result;
 }
 
-UINT commitRemoveFiles(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuRemoveFilesCommit");
+void commitRemoveFiles(const ActionLog& log) {
     UserScript script(&log);
     UndoTransaction transaction(&script, &log);
     if (transaction.loadJournal())
         log.line(L"deleting " + itemCount(transaction) + L" removed items for good");
-    return ERROR_SUCCESS;
 }
 
-UINT undoRemoveFiles(MSIHANDLE installer) {
-    const ActionLog log(installer, L"OnVuUndoRemoveFiles");
+void undoRemoveFiles(const ActionLog& log) {
     UserScript script(&log);
     UndoTransaction transaction(&script, &log);
-    if (!transaction.loadJournal()) return ERROR_SUCCESS;
+    if (!transaction.loadJournal()) return;
     log.line(L"putting back " + itemCount(transaction) + L" removed items");
     transaction.restoreAll();
     if (script.hasCommands()) {
         const std::vector<std::wstring> images = msiexecImages();
         if (!script.run(&images)) transaction.keepNetworkStores();
     }
-    return ERROR_SUCCESS;
 }
 
 }  // namespace tidewell

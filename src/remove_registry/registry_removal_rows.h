@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "msi/action_log.h"
 #include "msi/table_reader.h"
 
 namespace tidewell {
@@ -16,26 +17,18 @@ namespace tidewell {
 inline constexpr wchar_t kRemoveRegsDeferredAction[] = L"VU_VuRemoveRegsDeferred";
 inline constexpr wchar_t kRemoveRegsCommitAction[] = L"VU_VuRemoveRegsCommit";
 
-// RemoveRegistry joined with VU_RemoveRegistry; Key and Name are expanded. A work-list
-// record has these nine columns in this order.
-const std::vector<TableSpec>& registryRemovalSpecs();
-
-// Deletes the row from the running installation's RemoveRegistry table and commits;
-// true when that worked. The package file is not changed.
-bool deleteStandardRegistryRow(MSIHANDLE installer, const std::wstring& removeRegistry);
-
 // True when the component's Attributes carry msidbComponentAttributes64bit (0x100).
 bool isComponent64Bit(MSIHANDLE installer, const std::wstring& component);
 
 // The RowSelector: takes every joined row out of RemoveRegistry, then keeps it when its
 // component state, install mode and condition say so (the reason goes to the log).
-bool selectRegistryRow(const std::wstring& tables, MSIHANDLE installer, TableRow& row);
+bool selectRegistryRow(const ActionLog& log, TableRow& row);
 // The RowAdjuster: DisableWOWRedirection becomes "1" for a 64-bit component, else "0",
 // whatever the package authored.
-bool adjustRegistryRow(const std::wstring& tables, MSIHANDLE installer, TableRow& row);
+void adjustRegistryRow(const ActionLog& log, TableRow& row);
 
 // OnVuRemoveRegsImmediate: builds the work list and schedules the removal (even with no
 // rows). 0, or 1603 when scheduling failed.
-UINT scheduleRegistryRemoval(MSIHANDLE installer);
+UINT scheduleRegistryRemoval(const ActionLog& log);
 
 }  // namespace tidewell

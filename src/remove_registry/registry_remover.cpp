@@ -8,43 +8,34 @@
 namespace tidewell {
 namespace {
 
-constexpr wchar_t kDeferredExport[] = L"OnVuRemoveRegs";
-constexpr size_t kRecordFields = 9;
 constexpr wchar_t kWholeKey[] = L"-";
 
 std::wstring viewNote(bool useNativeView) { return useNativeView ? L" (native 64-bit view)" : L""; }
 
 }  // namespace
 
-RegistryRemover::RegistryRemover(MSIHANDLE installer) : installer_(installer), log_(installer, kDeferredExport) {}
-
-UINT RegistryRemover::load(const ActionData& data) {
+void RegistryRemover::load(const ActionData& data) {
     if (data.groupCount() != 2) {
         // A work list without selected rows holds only the ALLUSERS group.
         log_.line(L"no registry entries to remove (" + toDecimal(static_cast<long long>(data.groupCount())) +
                   L" group(s) in the work list, rows and ALLUSERS make 2)");
-        return ERROR_SUCCESS;
+        return;
     }
-    for (const auto& record : data.group(0)) {
-        if (record.size() != kRecordFields) {
-            log_.line(L"work-list record with " + toDecimal(static_cast<long long>(record.size())) +
+    for (const auto& fields : data.group(0)) {
+        auto record = parseRegistryRemovalRecord(fields);
+        if (!record) {
+            log_.line(L"work-list record with " + toDecimal(static_cast<long long>(fields.size())) +
                       L" fields skipped");
             continue;
         }
-        RegistryRemovalEntry entry;
-        entry.root = parseDecimal(ActionData::fieldAt(record, 1));
-        entry.key = ActionData::fieldAt(record, 2);
-        entry.name = ActionData::fieldAt(record, 3);
-        entry.useNativeView = ActionData::fieldAt(record, 8) == L"1";
-        entries_.emplace(ActionData::fieldAt(record, 0), std::move(entry));
+        const std::wstring id = record->id;
+        entries_.emplace(id, std::move(*record));
     }
     allUsers_ = ActionData::findValue(data.group(1), L"ALLUSERS");
-    return ERROR_SUCCESS;
 }
 
-UINT RegistryRemover::run() {
+void RegistryRemover::run() {
     for (const auto& [id, entry] : entries_) removeEntry(entry);
-    return ERROR_SUCCESS;
 }
 
 HKEY RegistryRemover::resolveRoot(int root) const {
@@ -58,7 +49,7 @@ HKEY RegistryRemover::resolveRoot(int root) const {
     }
 }
 
-std::wstring RegistryRemover::describe(HKEY root, const std::wstring& key, const std::wstring& name) {
+std::wstring RegistryRemover::progressText(HKEY root, const std::wstring& key, const std::wstring& name) {
     std::wstring text = rootShortName(root);
     ensureTrailingBackslash(text);
     text += key;
@@ -66,32 +57,31 @@ std::wstring RegistryRemover::describe(HKEY root, const std::wstring& key, const
     return text + name;
 }
 
-UINT RegistryRemover::removeEntry(const RegistryRemovalEntry& entry) {
+void RegistryRemover::removeEntry(const RegistryRemovalRecord& entry) {
     const HKEY root = resolveRoot(entry.root);
     if (entry.name == kWholeKey) {
-        const std::wstring text = describe(root, entry.key, L"");
+        const std::wstring text = progressText(root, entry.key, L"");
         reportProgress(text);
         if (removeKeyTree(root, entry.key, entry.useNativeView))
             log_.line(L"removed key " + text + viewNote(entry.useNativeView));
     } else {
-        const std::wstring text = describe(root, entry.key, entry.name);
+        const std::wstring text = progressText(root, entry.key, entry.name);
         reportProgress(text);
         if (removeValue(root, entry.key, entry.name, entry.useNativeView))
             log_.line(L"removed value " + text + viewNote(entry.useNativeView));
     }
-    return ERROR_SUCCESS;
 }
 
 UINT RegistryRemover::reportProgress(const std::wstring& text) const {
     MsiHandleHolder record(::MsiCreateRecord(1));
     if (!record || ::MsiRecordSetStringW(record.get(), 1, text.c_str()) != ERROR_SUCCESS) return ERROR_INSTALL_FAILURE;
-    const int answer = ::MsiProcessMessage(installer_, INSTALLMESSAGE_ACTIONDATA, record.get());
+    const int answer = ::MsiProcessMessage(log_.installer(), INSTALLMESSAGE_ACTIONDATA, record.get());
     return answer == IDCANCEL || answer == IDABORT ? ERROR_INSTALL_USEREXIT : ERROR_SUCCESS;
 }
 
 bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, bool useNativeView) const {
     const REGSAM access = KEY_ALL_ACCESS | nativeViewAccess(useNativeView);
-    const std::wstring shown = describe(root, key, L"") + viewNote(useNativeView);
+    const std::wstring shown = progressText(root, key, L"") + viewNote(useNativeView);
     // "Software\Vendor\" names the key Software\Vendor. A key that is empty (or only
     // backslashes) would name the root itself: removing everything under a root is
     // never what a row means, so it is refused.
@@ -116,7 +106,7 @@ bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, bool use
 
 bool RegistryRemover::removeValue(HKEY root, const std::wstring& key, const std::wstring& name,
                                   bool useNativeView) const {
-    const std::wstring shown = describe(root, key, name) + viewNote(useNativeView);
+    const std::wstring shown = progressText(root, key, name) + viewNote(useNativeView);
     const RegistryKey registryKey(root, key, false, KEY_ALL_ACCESS | nativeViewAccess(useNativeView));
     if (!registryKey.isOpen()) {
         log_.line(L"value " + shown + L" not removed: its key does not exist or cannot be opened");
@@ -129,12 +119,12 @@ bool RegistryRemover::removeValue(HKEY root, const std::wstring& key, const std:
     return false;
 }
 
-UINT removeRegistryEntries(MSIHANDLE installer) {
-    ActionData data = ActionData::fromSession(installer);
+void removeRegistryEntries(const ActionLog& log) {
+    ActionData data = ActionData::fromSession(log.installer());
     data.parse();
-    RegistryRemover remover(installer);
-    if (remover.load(data) == ERROR_SUCCESS) remover.run();
-    return ERROR_SUCCESS;
+    RegistryRemover remover(log);
+    remover.load(data);
+    remover.run();
 }
 
 }  // namespace tidewell

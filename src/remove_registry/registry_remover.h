@@ -10,55 +10,45 @@
 
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "remove_registry/registry_removal_record.h"
 
 namespace tidewell {
 
-struct RegistryRemovalEntry {
-    int root = 0;            // -1 (by ALLUSERS), 0 to 3, anything else counts as HKLM
-    std::wstring key;        // subkey path below the root
-    std::wstring name;       // "-": the whole key; else the value (empty: the default value)
-    bool useNativeView = false;  // the row's component is 64-bit
-};
-
 // Keyed by the RemoveRegistry row; the first record of a key wins.
-using RegistryRemovalList = std::map<std::wstring, RegistryRemovalEntry>;
+using RegistryRemovalList = std::map<std::wstring, RegistryRemovalRecord>;
 
 class RegistryRemover {
 public:
-    // Keeps the installer handle without owning it.
-    explicit RegistryRemover(MSIHANDLE installer);
+    explicit RegistryRemover(const ActionLog& log) : log_(log) {}
 
     // Fills the list from a parsed work list (row group, then the ALLUSERS group). A
     // work list of another shape loads nothing; records of another length are skipped.
-    // Returns 0.
-    UINT load(const ActionData& data);
+    void load(const ActionData& data);
     // Processes every entry; a failure of one entry is logged and the next one goes on.
-    // Returns 0.
-    UINT run();
+    void run();
 
     // The root key of a Root column value, with ALLUSERS "1" making -1 per-machine.
     HKEY resolveRoot(int root) const;
     // The progress text: short root name, key and value name, backslash separated (a
     // whole-key removal ends with the backslash after the key).
-    static std::wstring describe(HKEY root, const std::wstring& key, const std::wstring& name);
+    static std::wstring progressText(HKEY root, const std::wstring& key, const std::wstring& name);
 
     const RegistryRemovalList& entries() const { return entries_; }
     const std::wstring& allUsers() const { return allUsers_; }
 
 private:
-    UINT removeEntry(const RegistryRemovalEntry& entry);
+    void removeEntry(const RegistryRemovalRecord& entry);
     // One ACTIONDATA message; 0, 1602 on a cancel (ignored by the caller) or 1603.
     UINT reportProgress(const std::wstring& text) const;
     bool removeKeyTree(HKEY root, const std::wstring& key, bool useNativeView) const;
     bool removeValue(HKEY root, const std::wstring& key, const std::wstring& name, bool useNativeView) const;
 
-    MSIHANDLE installer_;
-    ActionLog log_;
+    const ActionLog& log_;
     RegistryRemovalList entries_;
     std::wstring allUsers_;
 };
 
-// OnVuRemoveRegs: reads CustomActionData, loads it and runs the removal. Always 0.
-UINT removeRegistryEntries(MSIHANDLE installer);
+// OnVuRemoveRegs: reads CustomActionData, loads it and runs the removal.
+void removeRegistryEntries(const ActionLog& log);
 
 }  // namespace tidewell

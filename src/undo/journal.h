@@ -87,7 +87,7 @@ void journalObjectMap(JournalFields& fields, std::map<std::wstring, std::unique_
             std::wstring name = key;
             fields.text(name);
             fields.tag(kJournalObjectTag);
-            object->describe(fields);
+            object->serialise(fields);
         }
         return;
     }
@@ -102,7 +102,7 @@ void journalObjectMap(JournalFields& fields, std::map<std::wstring, std::unique_
             return;
         }
         std::unique_ptr<Object> object = make(key);
-        object->describe(fields);
+        object->serialise(fields);
         map.emplace(key, std::move(object));
     }
 }

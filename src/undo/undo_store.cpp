@@ -7,7 +7,7 @@
 
 namespace tidewell {
 
-void UndoStore::describe(JournalFields& fields) {
+void UndoStore::serialise(JournalFields& fields) {
     fields.boolean(prepared_);
     fields.boolean(finishOnDestroy_);
     fields.textMap(storedOf_);

@@ -21,8 +21,8 @@ public:
     UndoStore(const UndoStore&) = delete;
     UndoStore& operator=(const UndoStore&) = delete;
 
-    // The journal members, in order: prepared, finishOnDestroy, storedOf, pathOf, counter, folder.
-    virtual void describe(JournalFields& fields);
+    // Writes or reads (as the fields do) the journal members, in order: prepared, finishOnDestroy, storedOf, pathOf, counter, folder.
+    virtual void serialise(JournalFields& fields);
     virtual ~UndoStore() = default;
     // Moves the item into the store; true when the store holds it (or will, once the script runs).
     virtual bool take(const std::wstring& path) = 0;

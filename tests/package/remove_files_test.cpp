@@ -107,6 +107,7 @@ TEST(RemoveFilesPermanent, PackageWithoutTheCustomTableInstalls) {
     addRemoveFilesActions(package);
     const RunResult result = package.install();
     EXPECT_EQ(0u, result.code);
+    EXPECT_TRUE(result.logHas(L"OnVuRemoveFilesImmediate: table VU_RemoveFile is absent"));
     EXPECT_TRUE(result.logHas(L"OnVuRemoveFilesImmediate: scheduled VU_VuRemoveFilesDeferred_Permanent"));
 }
 

@@ -153,7 +153,8 @@ TEST(MoveWorkList, RecordsOfFourFieldsRoundTripAndOthersAreSkipped) {
 
     ActionData parsed(text + R + L"x" + F + L"y" + F + L"1" + R + L"a" + F + L"b" + F + L"1" + F + L"c" + F + L"e");
     parsed.parse();
-    const auto read = readMoveWorkList(parsed);
+    const ActionLog log(0, L"test");
+    const auto read = readMoveWorkList(parsed, log);
     ASSERT_EQ(2u, read.size());
     for (size_t i = 0; i < read.size(); ++i) {
         EXPECT_EQ(operations[i].source, read[i].source);
@@ -164,5 +165,5 @@ TEST(MoveWorkList, RecordsOfFourFieldsRoundTripAndOthersAreSkipped) {
 
     ActionData twoGroups(text + G + text);
     twoGroups.parse();
-    EXPECT_TRUE(readMoveWorkList(twoGroups).empty());
+    EXPECT_TRUE(readMoveWorkList(twoGroups, log).empty());
 }

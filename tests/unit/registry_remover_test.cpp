@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "msi/action_data.h"
+#include "msi/action_log.h"
 #include "remove_registry/registry_remover.h"
 
 using namespace tidewell;
@@ -16,6 +17,8 @@ std::wstring record(const std::wstring& id, const std::wstring& root, const std:
                     const std::wstring& name, const std::wstring& native) {
     return id + F + root + F + key + F + name + F + L"Main" + F + id + F + L"1" + F + F + native;
 }
+
+const ActionLog kNoLog(0, L"test");
 
 ActionData parsed(const std::wstring& text) {
     ActionData data(text);
@@ -31,8 +34,8 @@ TEST(RegistryRemover, LoadsNineFieldRecordsAndAllUsers) {
                               record(L"b", L"3", L"Software\\Second", L"v", L"0") + R +  // same key: first wins
                               L"short" + F + L"1" + F + L"Software\\C" + R +                 // 3 fields: skipped
                               G + L"ALLUSERS" + F + L"1";
-    RegistryRemover remover(0);
-    EXPECT_EQ(0u, remover.load(parsed(text)));
+    RegistryRemover remover(kNoLog);
+    remover.load(parsed(text));
     ASSERT_EQ(2u, remover.entries().size());
     const auto& a = remover.entries().at(L"a");
     EXPECT_EQ(2, a.root);
@@ -51,8 +54,8 @@ TEST(RegistryRemover, WorkListsOfAnotherShapeLoadNothing) {
     const std::wstring rows = record(L"a", L"1", L"Software\\A", L"-", L"0");
     for (const std::wstring& text : {std::wstring(), rows, L"ALLUSERS" + F + L"1",
                                      rows + G + L"ALLUSERS" + F + L"1" + G + L"extra"}) {
-        RegistryRemover remover(0);
-        EXPECT_EQ(0u, remover.load(parsed(text)));
+        RegistryRemover remover(kNoLog);
+        remover.load(parsed(text));
         EXPECT_TRUE(remover.entries().empty());
         EXPECT_EQ(L"", remover.allUsers());
     }
@@ -72,15 +75,15 @@ TEST(RegistryRemover, ResolvesRootsWithAllUsersExactlyOneMakingMinusOnePerMachin
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "root " << c.root << ", ALLUSERS '"
                                         << testing::PrintToString(std::wstring(c.allUsers)) << "'");
-        RegistryRemover remover(0);
+        RegistryRemover remover(kNoLog);
         remover.load(parsed(record(L"a", L"1", L"K", L"-", L"0") + G + L"ALLUSERS" + F + c.allUsers));
         EXPECT_EQ(c.expected, remover.resolveRoot(c.root));
     }
 }
 
 TEST(RegistryRemover, ProgressTextIsShortRootKeyAndValueName) {
-    EXPECT_EQ(L"HKLM\\Software\\A\\Name", RegistryRemover::describe(HKEY_LOCAL_MACHINE, L"Software\\A", L"Name"));
-    EXPECT_EQ(L"HKCU\\Software\\A\\", RegistryRemover::describe(HKEY_CURRENT_USER, L"Software\\A", L""));
-    EXPECT_EQ(L"HKCR\\Software\\A\\", RegistryRemover::describe(HKEY_CLASSES_ROOT, L"Software\\A\\", L""));
-    EXPECT_EQ(L"HKU\\Top\\ -", RegistryRemover::describe(HKEY_USERS, L"Top", L" -"));
+    EXPECT_EQ(L"HKLM\\Software\\A\\Name", RegistryRemover::progressText(HKEY_LOCAL_MACHINE, L"Software\\A", L"Name"));
+    EXPECT_EQ(L"HKCU\\Software\\A\\", RegistryRemover::progressText(HKEY_CURRENT_USER, L"Software\\A", L""));
+    EXPECT_EQ(L"HKCR\\Software\\A\\", RegistryRemover::progressText(HKEY_CLASSES_ROOT, L"Software\\A\\", L""));
+    EXPECT_EQ(L"HKU\\Top\\ -", RegistryRemover::progressText(HKEY_USERS, L"Top", L" -"));
 }

@@ -11,6 +11,7 @@
 
 #include "msi/action_data.h"
 #include "msi/session.h"
+#include "msi/standard_rows.h"
 #include "msi/statements.h"
 #include "msi/table_reader.h"
 #include "package.h"
@@ -31,13 +32,7 @@ TEST(Session, PropertiesOfAnyLengthAreReadWhole) {
     ASSERT_EQ(0u, session.openResult());
 
     EXPECT_EQ(longValue, getProperty(session.handle(), L"LONGPROP"));
-    WideBuffer buffer;
-    EXPECT_TRUE(getPropertyInto(session.handle(), L"LONGPROP", buffer));
-    EXPECT_EQ(longValue, buffer.text());
-
     EXPECT_EQ(L"", getProperty(session.handle(), L"NOT_SET_ANYWHERE"));
-    getPropertyInto(session.handle(), L"NOT_SET_ANYWHERE", buffer);
-    EXPECT_EQ(L"", buffer.text());
 }
 
 TEST(Session, FormatTextExpandsPropertyReferences) {
@@ -92,20 +87,20 @@ TEST(TableReader, JoinedReadWritesKeptRowsWithPropertyAndFormatColumns) {
     ASSERT_EQ(0u, session.openResult());
 
     const std::vector<TableSpec> specs = {
-        {L"RemoveFile",
-         {{L"FileKey"}, {L"FileName", true}, {L"DirProperty", false, true}, {L"InstallMode"}},
-         {},
-         {},
-         L"FileKey"},
-        {L"VU_RemoveFile", {{L"RemoveFile"}, {L"Condition"}, {L"Options"}}, {}, {}, L"RemoveFile"}};
+        {.name = L"RemoveFile",
+         .columns = {{.name = L"FileKey"}, {.name = L"FileName", .format = true},
+                     {.name = L"DirProperty", .property = true}, {.name = L"InstallMode"}},
+         .joinColumn = L"FileKey"},
+        {.name = L"VU_RemoveFile",
+         .columns = {{.name = L"RemoveFile"}, {.name = L"Condition"}, {.name = L"Options"}},
+         .joinColumn = L"RemoveFile"}};
     std::vector<std::wstring> visited;
+    const ActionLog log(session.handle(), L"test");
     MsiTableReader reader(session.handle());
-    // The selector deletes the standard row it looks at; every row is still visited once.
-    const std::wstring text = collectRows(reader, session.handle(), specs, [&](const std::wstring& tables, MSIHANDLE h,
-                                                                                TableRow& row) {
-        EXPECT_EQ(L"RemoveFile|VU_RemoveFile", tables);
+    // The selector takes the standard row it looks at away; every row is still visited once.
+    const std::wstring text = collectRows(log, reader, specs, [&](const ActionLog& rowLog, TableRow& row) {
         visited.push_back(row.value(L"FileKey"));
-        deleteRow(h, L"RemoveFile", L"FileKey", row.value(L"FileKey"));
+        takeOverStandardRow(rowLog, L"RemoveFile", L"FileKey", row.value(L"FileKey"));
         return row.value(L"FileKey") != L"b" || true;
     });
     std::sort(visited.begin(), visited.end());
@@ -136,17 +131,22 @@ TEST(TableReader, AbsentTablesAndBadStatementsGiveNoRows) {
     MsiTableReader reader(session.handle());
     EXPECT_FALSE(reader.openTable(L"VU_RemoveFile"));
     EXPECT_FALSE(reader.ok());
+    EXPECT_NE(0u, reader.error());
+    EXPECT_FALSE(reader.hasTable(L"VU_RemoveFile"));
+    EXPECT_TRUE(reader.hasTable(L"RemoveFile"));
     bool called = false;
-    const std::vector<TableSpec> specs = {{L"RemoveFile", {{L"FileKey"}}, {}, {}, L"FileKey"},
-                                          {L"VU_RemoveFile", {{L"RemoveFile"}}, {}, {}, L"RemoveFile"}};
-    EXPECT_EQ(L"", collectRows(reader, session.handle(), specs, [&](auto&, auto, auto&) { return called = true; }));
+    const std::vector<TableSpec> specs = {
+        {.name = L"RemoveFile", .columns = {{.name = L"FileKey"}}, .joinColumn = L"FileKey"},
+        {.name = L"VU_RemoveFile", .columns = {{.name = L"RemoveFile"}}, .joinColumn = L"RemoveFile"}};
+    const ActionLog log(session.handle(), L"test");
+    EXPECT_TRUE(selectRows(log, reader, specs, [&](auto&, auto&) { return called = true; }).empty());
     EXPECT_FALSE(called);
 
     // A key is a value, never part of the statement: quotes in it delete nothing else.
-    EXPECT_TRUE(deleteRow(session.handle(), L"RemoveFile", L"FileKey", L"a' OR `FileKey`<>'"));
+    EXPECT_EQ(0u, deleteRow(session.handle(), L"RemoveFile", L"FileKey", L"a' OR `FileKey`<>'"));
     reader.openTable(L"RemoveFile");
     EXPECT_EQ(1u, reader.rows().size());
-    EXPECT_TRUE(deleteRow(session.handle(), L"RemoveFile", L"FileKey", L"a"));
+    EXPECT_EQ(0u, deleteRow(session.handle(), L"RemoveFile", L"FileKey", L"a"));
     reader.openTable(L"RemoveFile");
     EXPECT_EQ(0u, reader.rows().size());
 }

@@ -5,8 +5,8 @@
 using namespace tidewell;
 
 TEST(Statements, SelectTexts) {
-    EXPECT_EQ(L"SELECT * FROM `Component` WHERE `Component` = 'Main'",
-              buildSelect(L"Component", {}, {}, keyCondition(L"Component", L"Main")));
+    EXPECT_EQ(L"SELECT * FROM `Component` WHERE `Attributes` = 256",
+              buildSelect(L"Component", {}, {}, L"`Attributes` = 256"));
     EXPECT_EQ(L"SELECT `A`,`B` FROM `T` ORDER BY `A`", buildSelect(L"T", {L"A", L"B"}, {L"A"}));
     EXPECT_EQ(L"SELECT * FROM `T`", buildSelect(L"T"));
 }
@@ -18,7 +18,6 @@ TEST(Statements, JoinComparesEveryTableWithTheFirst) {
               buildJoinedSelect({{L"A", L"a"}, {L"B", L"b"}, {L"C", L"c"}}));
 }
 
-TEST(Statements, DeleteTexts) {
+TEST(Statements, DeleteText) {
     EXPECT_EQ(L"DELETE FROM `MoveFile` WHERE `FileKey`=?", buildDelete(L"MoveFile", L"FileKey"));
-    EXPECT_EQ(L"DELETE FROM `RemoveFile` WHERE `RemoveFile`.`FileKey`=?", buildQualifiedDelete(L"RemoveFile", L"FileKey"));
 }

@@ -1,6 +1,10 @@
-# Checks the built library's shape: PE32, exactly the 18 exports of the catalogue
-# (undecorated, and the same as the build's export lists),
-# only Windows system DLLs imported, and msi.dll imported by ordinal alone.
+# Checks the built library's shape: PE32, only Windows system DLLs imported, msi.dll
+# imported by ordinal alone, and undecorated exports that are exactly the build's export
+# lists and exactly the Targets of the kit's CustomAction rows whose Source is the
+# library's Binary row. Wine passes an action bound to a missing export as a success
+# (Windows fails the installation with 1723), so this is where a misspelling shows.
+#   cmake -DDLL=<Tidewell.dll> -DOBJDUMP=<objdump> -DEXPORTS=<exports.txt>
+#         -DKIT=<CustomAction.idt> -P check_library.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -18,28 +22,45 @@ foreach(entry ${entries})
   list(APPEND actual ${name})
 endforeach()
 list(SORT actual)
-# The library's catalogue: the 18 actions a package can bind. Fixed here rather than
-# taken from the build's lists, so that a lost or stray export list fails the check.
-set(catalogue
-  OnPromptUserBasicUI
-  OnVuBackupCleanup OnVuBackupDeferred OnVuBackupImmediate OnVuBackupRollback
-  OnVuMoveFilesDeferred OnVuMoveFilesImmediate OnVuMoveFilesRollback
-  OnVuRemoveFilesCommit OnVuRemoveFilesImmediate OnVuRemoveFilesPermanent OnVuRemoveFilesUndoable
-  OnVuRemoveRegs OnVuRemoveRegsImmediate
-  OnVuRestoreDeferred OnVuRestoreImmediate OnVuRestoreRollback
-  OnVuUndoRemoveFiles)
-list(LENGTH catalogue catalogue_size)
-if(NOT catalogue_size EQUAL 18)
-  message(FATAL_ERROR "the catalogue lists ${catalogue_size} names, not 18")
-endif()
-list(SORT catalogue)
-if(NOT actual STREQUAL catalogue)
-  message(FATAL_ERROR "exports differ from the catalogue\n  built:     ${actual}\n  catalogue: ${catalogue}")
-endif()
 file(STRINGS ${EXPORTS} expected)
 list(SORT expected)
-if(NOT expected STREQUAL catalogue)
-  message(FATAL_ERROR "the export lists (src/exports/*.exports) differ from the catalogue\n  lists:     ${expected}\n  catalogue: ${catalogue}")
+if(NOT actual STREQUAL expected)
+  message(FATAL_ERROR "exports differ from the export lists (src/exports/*.exports)\n  built: ${actual}\n  lists: ${expected}")
+endif()
+
+# The kit's bindings: rows after the three header lines, tab-separated
+# Action, Type, Source, Target.
+file(STRINGS ${KIT} kit_lines)
+list(SUBLIST kit_lines 3 -1 kit_rows)
+set(targets "")
+foreach(line ${kit_rows})
+  string(REPLACE "\r" "" line "${line}")
+  string(REPLACE "\t" ";" fields "${line}")
+  list(LENGTH fields field_count)
+  if(NOT field_count EQUAL 4)
+    message(FATAL_ERROR "${KIT}: row '${line}' has ${field_count} fields, not 4")
+  endif()
+  list(GET fields 2 source)
+  list(GET fields 3 target)
+  if(source STREQUAL "Tidewell")
+    list(APPEND targets ${target})
+  endif()
+endforeach()
+list(REMOVE_DUPLICATES targets)
+list(SORT targets)
+set(unbound ${actual})
+set(missing ${targets})
+if(targets)
+  list(REMOVE_ITEM unbound ${targets})
+endif()
+if(actual)
+  list(REMOVE_ITEM missing ${actual})
+endif()
+if(missing)
+  message(FATAL_ERROR "the kit binds actions to exports that Tidewell.dll lacks: ${missing}")
+endif()
+if(unbound)
+  message(FATAL_ERROR "exports that no CustomAction row of the kit binds: ${unbound}")
 endif()
 foreach(name ${actual})
   if(name MATCHES "@")

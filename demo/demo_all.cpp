@@ -5,16 +5,12 @@
 // question, answered No, so the user's data stays. Then the same package is installed
 // again with an action that fails, and the rollback puts everything back.
 #include <windows.h>
-#include <msidefs.h>
 
 #include <functional>
 
-#include "backup_actions.h"
+#include "backup_file.h"
 #include "common/unique_any.h"
 #include "demo.h"
-#include "move_actions.h"
-#include "registry_actions.h"
-#include "removal_actions.h"
 #include "test_fs.h"
 
 namespace tidewell::demo {
@@ -22,7 +18,6 @@ namespace {
 
 using Lines = std::vector<std::wstring>;
 
-constexpr int kImmediate = msidbCustomActionTypeDll;
 // The failing action stands after the restore. Wine does not roll back Windows Installer's
 // own RemoveFiles and RemoveRegistryValues, so a failure before the restore would lose the
 // user's data there, where Windows would put it back.
@@ -95,19 +90,9 @@ void buildPackage(test::Package& package) {
         .rows(L"VU_PersistentData", {{L"settings", L"0", L"1", L"[DATA_DIR]\\settings.ini"},
                                      {L"profiles", L"0", L"1", L"[DATA_DIR]\\Profiles"},
                                      {L"settingsKey", L"2", L"1", L"-1\\" + kKey + L"\\Settings"}})
-        .tidewellAction(L"VU_PromptUserBasicUI", kImmediate, L"OnPromptUserBasicUI");
-    test::addRegistryActions(package);
-    test::addMoveActions(package);
-    test::addRemoveFilesActions(package);
-    test::addBackupActions(package);
-    // The kit's places (docs/authoring.md, "Where the actions go").
-    package.sequence(L"VU_PromptUserBasicUI", 1398, L"REMOVE~=\"ALL\"")
-        .sequence(L"VU_BackupImmediate", test::kBackupImmediateSequence, L"NOT REMOVE~=\"ALL\"")
-        .sequence(L"VU_BackupRollback", test::kBackupRollbackSequence, L"NOT REMOVE~=\"ALL\"")
-        .sequence(L"VU_RemoveRegsImmediate", 2599)
-        .sequence(L"VU_MoveFilesImmediate", 3799)
-        .sequence(L"VU_RestoreImmediate", test::kRestoreSequence, L"NOT REMOVE~=\"ALL\"")
-        .sequence(L"VU_BackupCleanup", test::kBackupCleanupSequence);
+        // The kit's actions in the kit's places, as an author imports them.
+        .withKit()
+        .rows(L"InstallExecuteSequence", test::kitRows(L"InstallExecuteSequence.idt"));
 }
 
 // The folder's tree: its path, then one entry per line.

@@ -7,6 +7,7 @@
 #include <msidefs.h>
 #include <msiquery.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -55,6 +56,8 @@ ToolRun runTool(const std::wstring& package) {
 }
 
 using Rows = std::vector<std::vector<std::wstring>>;
+
+const std::wstring kActionsQuery = L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`";
 
 Rows query(const std::wstring& path, const std::wstring& statement) {
     unique_msihandle database, view, record;
@@ -116,12 +119,20 @@ TEST(AddToPackage, PackageMadeWithoutTheLibraryGetsItAndInstallsWithIt) {
     const ToolRun first = runTool(package.path());
     ASSERT_EQ(0u, first.code) << first.output;
     EXPECT_EQ((Rows{{L"Tidewell"}}), query(package.path(), L"SELECT `Name` FROM `Binary`"));
+    // The actions are bound exactly as the kit binds them.
+    Rows kitActions = kitRows(L"CustomAction.idt"),
+         actions = query(package.path(), kActionsQuery + L" WHERE `Source` = 'Tidewell'");
+    std::sort(kitActions.begin(), kitActions.end());
+    std::sort(actions.begin(), actions.end());
+    EXPECT_EQ(kitActions, actions);
     const std::map<std::wstring, int> sequence = sequenceOf(package.path());
-    const std::map<std::wstring, int> expected = {
-        {L"VU_PromptUserBasicUI", 1398},   {L"VU_BackupImmediate", 1399},  {L"VU_BackupRollback", 1501},
-        {L"VU_RemoveRegsImmediate", 2599}, {L"VU_UndoRemoveFiles", 3497},  {L"VU_RemoveFilesImmediate", 3498},
-        {L"VU_MoveFilesImmediate", 3799},  {L"VU_RestoreImmediate", 5001}, {L"VU_BackupCleanup", 6601},
-    };
+    // Every action of the kit at the kit's number, but for the two that would take the
+    // author's 3499 or stand above it: they move down, still before RemoveFiles.
+    std::map<std::wstring, int> expected;
+    for (const auto& row : kitRows(L"InstallExecuteSequence.idt")) expected[row[0]] = parseDecimal(row[2]);
+    expected[L"VU_UndoRemoveFiles"] = 3497;
+    expected[L"VU_RemoveFilesImmediate"] = 3498;
+    ASSERT_EQ(9u, expected.size());
     for (const auto& [action, number] : expected) {
         const auto found = sequence.find(action);
         ASSERT_NE(sequence.end(), found) << toUtf8(action) << " is not sequenced";
@@ -129,10 +140,10 @@ TEST(AddToPackage, PackageMadeWithoutTheLibraryGetsItAndInstallsWithIt) {
     }
 
     // A second run finds everything in place and changes no row.
-    const Rows actions = query(package.path(), L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`");
+    const Rows before = query(package.path(), kActionsQuery);
     const ToolRun second = runTool(package.path());
     ASSERT_EQ(0u, second.code) << second.output;
-    EXPECT_EQ(actions, query(package.path(), L"SELECT `Action`, `Type`, `Source`, `Target` FROM `CustomAction`"));
+    EXPECT_EQ(before, query(package.path(), kActionsQuery));
     EXPECT_EQ(sequence, sequenceOf(package.path()));
 
     // The author's rows for the library's tables.
@@ -182,7 +193,8 @@ TEST(AddToPackage, RefusesPackagesItMustNotChangeAndLeavesThemAsTheyWere) {
              conflictingAction.component(L"Main")
                  .table(L"VU_RemoveFile")
                  .table(L"VU_MoveFile")
-                 .tidewellAction(L"VU_RemoveFilesImmediate", msidbCustomActionTypeDll, L"OnVuRemoveFilesPermanent");
+                 .customAction(L"VU_RemoveFilesImmediate", msidbCustomActionTypeDll, L"Tidewell",
+                               L"OnVuRemoveFilesPermanent");
              return conflictingAction.build();
          },
          "CustomAction VU_RemoveFilesImmediate is already there",

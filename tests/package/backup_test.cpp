@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <optional>
 
-#include "backup_actions.h"
+#include "backup_file.h"
+#include "common/unique_any.h"
 #include "undo/undo_transaction.h"
 #include "package.h"
 #include "test_fs.h"
@@ -110,10 +111,9 @@ struct PersistentFixture {
         }
         for (const auto& key : keys) {
             regSetString(key.root, key.key, L"a", L"changed");
-            HKEY handle = nullptr;
-            ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(key.root, key.key.c_str(), 0, KEY_ALL_ACCESS, &handle));
-            RegDeleteValueW(handle, L"b");
-            RegCloseKey(handle);
+            tidewell::unique_hkey handle;
+            ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(key.root, key.key.c_str(), 0, KEY_ALL_ACCESS, handle.put()));
+            RegDeleteValueW(handle.get(), L"b");
             regDeleteTree(key.root, key.key + L"\\sub");
             regSetString(key.root, key.key, L"added", L"x");
         }
@@ -164,9 +164,9 @@ TEST(Backup, ImmediateBackupAtInstallationIsRestoredAtUninstallation) {
     Package package(L"backup-immediate");
     package.component(L"Main").rows(L"VU_PersistentData", fixture.rows());
     fixture.properties(package);
-    addBackupActions(package)
-        .sequence(L"VU_BackupImmediate", kBackupImmediateSequence, L"NOT REMOVE~=\"ALL\"")
-        .sequence(L"VU_RestoreImmediate", kRestoreSequence, L"REMOVE~=\"ALL\"");
+    package.withKit()
+        .kitSequence(L"VU_BackupImmediate")
+        .kitSequence(L"VU_RestoreImmediate", L"REMOVE~=\"ALL\"");
 
     const RunResult install = package.install();
     ASSERT_EQ(0u, install.code);
@@ -199,10 +199,10 @@ TEST(Backup, DeferredBackupFromAPackageWrittenWorkList) {
         workList += row[0] + L'\x01' + row[1] + L'\x01' + row[2] + L'\x01' + row[3] + L'\x02';
     workList += L"short\x01" L"0\x01" L"C:\\tw-backup\\settings.ini\x03" L"ALLUSERS\x01";
     package.component(L"Main").customAction(L"TW_WriteBackupList", 51, L"VU_BackupDeferred", workList);
-    addBackupActions(package)
+    package.withKit()
         .sequence(L"TW_WriteBackupList", 1450, L"NOT REMOVE~=\"ALL\"")
         .sequence(L"VU_BackupDeferred", 1502, L"NOT REMOVE~=\"ALL\"")
-        .sequence(L"VU_RestoreImmediate", kRestoreSequence, L"REMOVE~=\"ALL\"");
+        .kitSequence(L"VU_RestoreImmediate", L"REMOVE~=\"ALL\"");
 
     const RunResult install = package.install();
     ASSERT_EQ(0u, install.code);
@@ -220,10 +220,10 @@ TEST(Backup, CleanupDiscardsAndALaterRestoreRestoresNothing) {
     Package package(L"backup-cleanup");
     package.component(L"Main").rows(L"VU_PersistentData", fixture.rows());
     fixture.properties(package);
-    addBackupActions(package)
-        .sequence(L"VU_BackupImmediate", kBackupImmediateSequence, L"NOT REMOVE~=\"ALL\"")
-        .sequence(L"VU_RestoreImmediate", kRestoreSequence, L"REMOVE~=\"ALL\"")
-        .sequence(L"VU_BackupCleanup", kBackupCleanupSequence, L"NOT REMOVE~=\"ALL\"");
+    package.withKit()
+        .kitSequence(L"VU_BackupImmediate")
+        .kitSequence(L"VU_RestoreImmediate", L"REMOVE~=\"ALL\"")
+        .kitSequence(L"VU_BackupCleanup", L"NOT REMOVE~=\"ALL\"");
 
     const RunResult install = package.install();
     ASSERT_EQ(0u, install.code);
@@ -245,9 +245,9 @@ TEST(Backup, RollbackOfAFailedInstallationDiscards) {
     Package package(L"backup-rollback");
     package.component(L"Main").rows(L"VU_PersistentData", fixture.rows());
     fixture.properties(package);
-    addBackupActions(package)
-        .sequence(L"VU_BackupImmediate", kBackupImmediateSequence, L"NOT REMOVE~=\"ALL\"")
-        .sequence(L"VU_BackupRollback", kBackupRollbackSequence, L"NOT REMOVE~=\"ALL\"")
+    package.withKit()
+        .kitSequence(L"VU_BackupImmediate")
+        .kitSequence(L"VU_BackupRollback")
         .failAt(6500);
 
     const RunResult install = package.install();
@@ -270,9 +270,9 @@ TEST(Backup, OnlyRowsWhoseConditionIsTrueAreBackedUp) {
                                         {L"false", L"0", L"TWDIR = \"elsewhere\"", L"[TWDIR]\\false.txt"},
                                         {L"invalid", L"0", L"((", L"[TWDIR]\\invalid.txt"},
                                         {L"one", L"0", L"1", L"[TWDIR]\\one.txt"}});
-    addBackupActions(package)
-        .sequence(L"VU_BackupImmediate", kBackupImmediateSequence, L"NOT REMOVE~=\"ALL\"")
-        .sequence(L"VU_BackupCleanup", kBackupCleanupSequence, L"REMOVE~=\"ALL\"");
+    package.withKit()
+        .kitSequence(L"VU_BackupImmediate")
+        .kitSequence(L"VU_BackupCleanup", L"REMOVE~=\"ALL\"");
     const RunResult install = package.install();
     ASSERT_EQ(0u, install.code);
     EXPECT_TRUE(install.logHas(L"OnVuBackupImmediate: row empty skipped: condition is empty"));
@@ -288,7 +288,7 @@ TEST(Backup, OnlyRowsWhoseConditionIsTrueAreBackedUp) {
     none.component(L"Main").property(L"TWDIR", folder.path());
     none.rows(L"VU_PersistentData", {{L"empty", L"0", L"", L"[TWDIR]\\empty.txt"},
                                      {L"false", L"0", L"1 = 0", L"[TWDIR]\\false.txt"}});
-    addBackupActions(none).sequence(L"VU_BackupImmediate", kBackupImmediateSequence);
+    none.withKit().kitSequence(L"VU_BackupImmediate");
     const RunResult noRows = none.install();
     ASSERT_EQ(0u, noRows.code);
     EXPECT_TRUE(noRows.logHas(L"OnVuBackupImmediate: nothing to back up: no backup file is written"));

@@ -6,10 +6,8 @@
 
 #include "common/text.h"
 #include "common/unique_any.h"
-#include "move_actions.h"
+#include "backup_file.h"
 #include "package.h"
-#include "backup_actions.h"
-#include "removal_actions.h"
 #include "test_fs.h"
 
 using namespace tidewell;
@@ -49,9 +47,10 @@ TEST(FailureLog, EveryItemThatFailsIsNamedInTheLog) {
         .rows(L"MoveFile", {{L"copy", L"Main", L"copy-me.txt", L"", L"MOVE_SRC", L"MOVE_DST", L"0"},
                             {L"move", L"Main", L"move-me.dat", L"", L"MOVE_SRC", L"BLOCKED_DST", L"1"}})
         .rows(L"VU_MoveFile", {{L"copy", L"", L"0"}, {L"move", L"", L"0"}})
+        .withKit()
+        .kitSequence(L"VU_UndoRemoveFiles")
+        .kitSequence(L"VU_RemoveFilesImmediate")
         .sequence(L"VU_MoveFilesImmediate", 3790);
-    addMoveActions(package);
-    addRemoveFilesActions(package);
 
     RunResult result;
     {
@@ -82,9 +81,9 @@ TEST(FailureLog, ItemsThatCannotBeBackedUpOrRestoredAreNamedInTheLog) {
     package.component(L"Main")
         .rows(L"VU_PersistentData", {{L"kept", L"0", L"1", root / L"keep\\data\\a.txt"},
                                      {L"missing", L"0", L"1", root / L"none.txt"}})
-        .sequence(L"VU_BackupImmediate", kBackupImmediateSequence, L"NOT REMOVE")
-        .sequence(L"VU_RestoreImmediate", kRestoreSequence, L"REMOVE~=\"ALL\"");
-    addBackupActions(package);
+        .withKit()
+        .kitSequence(L"VU_BackupImmediate", L"NOT REMOVE")
+        .kitSequence(L"VU_RestoreImmediate", L"REMOVE~=\"ALL\"");
 
     const RunResult install = package.install();
     ASSERT_EQ(0u, install.code);

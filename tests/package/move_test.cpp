@@ -5,18 +5,22 @@
 
 #include <algorithm>
 
-#include "move_actions.h"
+#include "common/text.h"
 #include "package.h"
+#include "path_states.h"
 #include "test_fs.h"
 
+using namespace tidewell;
 using namespace tidewell::test;
 
 namespace {
 
-
-// The three move actions, with the immediate one after InstallInitialize and before the
-// standard MoveFiles (3800), on install and uninstall alike.
-Package& addSequencedMoveActions(Package& package) { return addMoveActions(package).sequence(L"VU_MoveFilesImmediate", 1700); }
+// The kit's actions, with the move's immediate one early in the script (after
+// InstallInitialize), on install and uninstall alike, so that a test's own actions and
+// failures can stand after it.
+Package& addSequencedMoveActions(Package& package) {
+    return package.withKit().sequence(L"VU_MoveFilesImmediate", 1700);
+}
 
 std::wstring folderValue(const std::wstring& path) { return path + L"\\"; }
 
@@ -38,139 +42,179 @@ std::vector<std::vector<std::wstring>> progressOf(const RunResult& result, const
 TEST(MoveFiles, InstallCopiesMovesAndRenamesWithoutOverwriting) {
     TestFolder root(L"C:\\tw-move\\install");
     TestFolder drive2(L"D:\\tw-move\\install");
-    writeFile(root / L"src\\copy\\a.txt", "alpha");
-    writeFile(root / L"src\\copy\\b.txt", "be");
-    writeFile(root / L"src\\copy\\c.log", "log");
-    writeFile(root / L"src\\copy\\d.txt\\inner.txt", "a folder that matches");
-    writeFile(root / L"src\\move\\one.dat", "1");
-    writeFile(root / L"src\\move\\two1.dat", "21");
-    writeFile(root / L"src\\move\\two2.dat", "22");
-    writeFile(root / L"src\\busy\\exists.txt", "new");
-    writeFile(root / L"src\\busy\\taken.txt", "new");
-    writeFile(root / L"src\\busy\\Same.txt", "same");
-    writeFile(root / L"src\\far\\far.txt", "far");
-    writeFile(root / L"busy\\exists.txt", "old");
-    CreateDirectoryW((root / L"busy\\taken.txt").c_str(), nullptr);
+    const std::wstring copies = root / L"dest\\copies\\deep", moved = root / L"dest\\moved";
+    // Each MoveFile row (options 1 moves, 0 copies) beside what it finds, what it leaves,
+    // the log line it writes and its progress messages (source, destination folder, size).
+    struct Case {
+        std::wstring key, sourceName, destName, sourceFolder, destFolder;  // "" destFolder: unset
+        const wchar_t* options;
+        std::vector<PathState> before, after;
+        std::wstring log = {};
+        std::vector<std::vector<std::wstring>> progress;
+    };
+    const Case cases[] = {
+        {L"copy", L"*.txt", L"", root / L"src\\copy", copies, L"0",
+         {{root / L"src\\copy\\a.txt", "alpha"}, {root / L"src\\copy\\b.txt", "be"}, {root / L"src\\copy\\c.log", "log"},
+          {root / L"src\\copy\\d.txt\\inner.txt", "a folder that matches"}},
+         // Every matching file into a created chain, sources stay; the matching folder is not a file.
+         {{copies + L"\\a.txt", "alpha"}, {copies + L"\\b.txt", "be"}, {copies + L"\\c.log", kAbsent},
+          {copies + L"\\d.txt", kAbsent}, {root / L"src\\copy\\a.txt", "alpha"}, {root / L"src\\copy\\b.txt", "be"}},
+         L"",
+         {{root / L"src\\copy\\a.txt", copies, L"5"}, {root / L"src\\copy\\b.txt", copies, L"2"}}},
+        {L"rename", L"one.dat", L"renamed.dat", root / L"src\\move", moved, L"1",
+         {{root / L"src\\move\\one.dat", "1"}},
+         // One match takes the new name.
+         {{moved + L"\\renamed.dat", "1"}, {root / L"src\\move\\one.dat", kAbsent}},
+         L"",
+         {{root / L"src\\move\\one.dat", moved, L"0"}}},
+        {L"keep", L"two?.dat", L"ignored.dat", root / L"src\\move", moved, L"1",
+         {{root / L"src\\move\\two1.dat", "21"}, {root / L"src\\move\\two2.dat", "22"}},
+         // Two matches keep their names.
+         {{moved + L"\\two1.dat", "21"}, {moved + L"\\two2.dat", "22"}, {moved + L"\\ignored.dat", kAbsent},
+          {root / L"src\\move\\two1.dat", kAbsent}, {root / L"src\\move\\two2.dat", kAbsent}},
+         L"",
+         {{root / L"src\\move\\two1.dat", moved, L"0"}, {root / L"src\\move\\two2.dat", moved, L"0"}}},
+        {L"busy", L"*.txt", L"", root / L"src\\busy", root / L"busy", L"0",
+         {{root / L"src\\busy\\exists.txt", "new"}, {root / L"src\\busy\\taken.txt", "new"},
+          {root / L"src\\busy\\Same.txt", "same"}, {root / L"busy\\exists.txt", "old"},
+          {root / L"busy\\taken.txt", kFolder}},
+         // Taken destinations (a file, a folder) are skipped; the rest of the row still goes.
+         {{root / L"busy\\exists.txt", "old"}, {root / L"busy\\taken.txt", kFolder}, {root / L"busy\\Same.txt", "same"}},
+         L"row busy: skipped '" + (root / L"src\\busy\\exists.txt") + L"': destination '" +
+             (root / L"busy\\exists.txt") + L"' already exists",
+         {{root / L"src\\busy\\Same.txt", root / L"busy", L"4"}}},
+        {L"same", L"Same.txt", L"", root / L"src\\busy", L"C:\\TW-MOVE\\INSTALL\\SRC\\BUSY", L"1",
+         {},
+         // Its own destination but for letter case: no operation, the file stays where it is.
+         {{root / L"src\\busy\\Same.txt", "same"}},
+         L"row same: skipped '" + (root / L"src\\busy\\Same.txt") + L"': it is its own destination",
+         {}},
+        {L"far", L"far.txt", L"", root / L"src\\far", drive2 / L"far", L"1",
+         {{root / L"src\\far\\far.txt", "far"}},
+         // From the system drive to the second drive: copied there, deleted here.
+         {{drive2 / L"far\\far.txt", "far"}, {root / L"src\\far\\far.txt", kAbsent}},
+         L"",
+         {{root / L"src\\far\\far.txt", drive2 / L"far", L"0"}}},
+        {L"unset", L"a.txt", L"", root / L"src\\copy", L"", L"0",
+         {},
+         // An unset destination folder property leaves a bare name: refused, never
+         // resolved against the current folder.
+         {},
+         L"row unset: skipped '" + (root / L"src\\copy\\a.txt") + L"': destination 'a.txt' is not an absolute path",
+         {}},
+    };
 
     Package package(L"move-install");
-    package.component(L"Main")
-        .property(L"SRC_COPY", folderValue(root / L"src\\copy"))
-        .property(L"SRC_MOVE", folderValue(root / L"src\\move"))
-        .property(L"SRC_BUSY", folderValue(root / L"src\\busy"))
-        .property(L"SRC_FAR", folderValue(root / L"src\\far"))
-        .property(L"DEST_COPY", folderValue(root / L"dest\\copies\\deep"))
-        .property(L"DEST_MOVE", folderValue(root / L"dest\\moved"))
-        .property(L"DEST_BUSY", folderValue(root / L"busy"))
-        .property(L"DEST_SAME", L"C:\\TW-MOVE\\INSTALL\\SRC\\BUSY\\")
-        .property(L"DEST_FAR", folderValue(drive2 / L"far"))
-        .rows(L"MoveFile", {{L"copy", L"Main", L"*.txt", L"", L"SRC_COPY", L"DEST_COPY", L"0"},
-                            {L"rename", L"Main", L"one.dat", L"renamed.dat", L"SRC_MOVE", L"DEST_MOVE", L"1"},
-                            {L"keep", L"Main", L"two?.dat", L"ignored.dat", L"SRC_MOVE", L"DEST_MOVE", L"1"},
-                            {L"busy", L"Main", L"*.txt", L"", L"SRC_BUSY", L"DEST_BUSY", L"0"},
-                            {L"same", L"Main", L"Same.txt", L"", L"SRC_BUSY", L"DEST_SAME", L"1"},
-                            {L"far", L"Main", L"far.txt", L"", L"SRC_FAR", L"DEST_FAR", L"1"},
-                            {L"unset", L"Main", L"a.txt", L"", L"SRC_COPY", L"NO_SUCH_FOLDER", L"0"}})
-        .rows(L"VU_MoveFile", {{L"copy", L"", L"0"}, {L"rename", L"", L"0"}, {L"keep", L"", L"0"},
-                               {L"busy", L"", L"0"}, {L"same", L"", L"0"}, {L"far", L"", L"0"},
-                               {L"unset", L"", L"0"}});
+    package.component(L"Main");
+    std::vector<std::vector<std::wstring>> progress;
+    for (const auto& c : cases) {
+        layDown(c.before);
+        package.property(L"SRC_" + c.key, folderValue(c.sourceFolder))
+            .property(L"DEST_" + c.key, c.destFolder.empty() ? L"" : folderValue(c.destFolder))
+            .rows(L"MoveFile", {{c.key, L"Main", c.sourceName, c.destName, L"SRC_" + c.key, L"DEST_" + c.key, c.options}})
+            .rows(L"VU_MoveFile", {{c.key, L"", L"0"}});
+        progress.insert(progress.end(), c.progress.begin(), c.progress.end());
+    }
     addSequencedMoveActions(package);
     const RunResult result = package.install();
     ASSERT_EQ(0u, result.code);
 
-    // Copies: every matching file (the matching folder is not one), into a created chain; sources stay.
-    // Moves: one match renamed, two matches keep their names.
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.key));
+        expectStates(c.after);
+        if (!c.log.empty()) {
+            EXPECT_TRUE(result.logHas(c.log)) << toUtf8(c.log);
+        }
+    }
+    // Nothing else arrives, and each file is reported once.
     EXPECT_EQ((std::vector<std::wstring>{L"copies\\", L"copies\\deep\\", L"copies\\deep\\a.txt",
                                          L"copies\\deep\\b.txt", L"moved\\", L"moved\\renamed.dat",
                                          L"moved\\two1.dat", L"moved\\two2.dat"}),
               listTree(root / L"dest"));
-    EXPECT_EQ("alpha", readFile(root / L"dest\\copies\\deep\\a.txt"));
-    EXPECT_EQ("1", readFile(root / L"dest\\moved\\renamed.dat"));
-    EXPECT_EQ((std::vector<std::wstring>{L"a.txt", L"b.txt", L"c.log", L"d.txt\\", L"d.txt\\inner.txt"}),
-              listTree(root / L"src\\copy"));
-    EXPECT_TRUE(listTree(root / L"src\\move").empty());
-
-    // Taken destinations (a file, a folder) are skipped; the rest of the row still goes.
-    EXPECT_EQ("old", readFile(root / L"busy\\exists.txt"));
-    EXPECT_TRUE(isDirectory(root / L"busy\\taken.txt"));
-    EXPECT_EQ("same", readFile(root / L"busy\\Same.txt"));
-    EXPECT_TRUE(result.logHas(L"row busy: skipped '" + (root / L"src\\busy\\exists.txt") + L"': destination '" +
-                              (root / L"busy\\exists.txt") + L"' already exists"));
-    // Its own destination but for letter case: no operation, the file stays where it is.
-    EXPECT_EQ("same", readFile(root / L"src\\busy\\Same.txt"));
-    EXPECT_TRUE(result.logHas(L"row same: skipped '" + (root / L"src\\busy\\Same.txt") + L"': it is its own destination"));
-    // An unset destination folder property leaves a bare name: refused, never resolved against the current folder.
-    EXPECT_TRUE(result.logHas(L"row unset: skipped '" + (root / L"src\\copy\\a.txt") +
-                              L"': destination 'a.txt' is not an absolute path"));
-
-    // From the system drive to the second drive: copied there, deleted here.
-    EXPECT_EQ("far", readFile(drive2 / L"far\\far.txt"));
-    EXPECT_FALSE(exists(root / L"src\\far\\far.txt"));
-
-    const std::wstring copies = root / L"dest\\copies\\deep", moved = root / L"dest\\moved";
-    std::vector<std::vector<std::wstring>> expected = {
-        {root / L"src\\copy\\a.txt", copies, L"5"},    {root / L"src\\copy\\b.txt", copies, L"2"},
-        {root / L"src\\move\\one.dat", moved, L"0"},   {root / L"src\\move\\two1.dat", moved, L"0"},
-        {root / L"src\\move\\two2.dat", moved, L"0"},  {root / L"src\\busy\\Same.txt", root / L"busy", L"4"},
-        {root / L"src\\far\\far.txt", drive2 / L"far", L"0"}};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, progressOf(result, root.path()));
+    std::sort(progress.begin(), progress.end());
+    EXPECT_EQ(progress, progressOf(result, root.path()));
 }
 
 TEST(MoveFiles, ExtendedOptionsChooseInstallUninstallOrBothAndTheStandardRowIsGone) {
     TestFolder root(L"C:\\tw-move\\modes");
-    const std::vector<std::wstring> names = {L"m0", L"m1", L"m2", L"m3", L"m4", L"m6", L"mfalse", L"standard"};
-    for (const auto& name : names) writeFile(root / (L"src\\" + name + L".txt"), "x");
-    CreateDirectoryW((root / L"dest").c_str(), nullptr);
-
+    // Each row's ExtendedOptions and condition beside whether its file is copied at
+    // installation and at uninstallation.
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* options;  // nullptr: no VU_MoveFile row
+        const wchar_t* condition;
+        bool atInstall, atUninstall;
+    } cases[] = {
+        {L"m0", L"0", L"", true, false},
+        {L"m1", L"1", L"", true, false},
+        {L"m2", L"2", L"", false, true},
+        {L"m3", L"3", L"", true, true},
+        {L"m4", L"4", L"", true, false},
+        {L"m6", L"6", L"", false, true},
+        {L"mfalse", L"3", L"UNSET_PROPERTY", false, false},
+        // Without a VU_MoveFile row Windows Installer's own MoveFiles copies it at
+        // install, which shows that the standard action is live for the rows taken away.
+        {L"standard", nullptr, L"", true, false},
+    };
     Package package(L"move-modes");
     package.component(L"Main")
         .property(L"SRC", folderValue(root / L"src"))
         .property(L"DEST", folderValue(root / L"dest"));
-    for (const auto& name : names)
-        package.rows(L"MoveFile", {{name, L"Main", name + L".txt", L"", L"SRC", L"DEST", L"0"}});
-    // "standard" has no VU_MoveFile row: Windows Installer's own MoveFiles copies it at
-    // install, which shows that the standard action is live for the rows taken away.
-    package.rows(L"VU_MoveFile", {{L"m0", L"", L"0"}, {L"m1", L"", L"1"}, {L"m2", L"", L"2"}, {L"m3", L"", L"3"},
-                                  {L"m4", L"", L"4"}, {L"m6", L"", L"6"}, {L"mfalse", L"UNSET_PROPERTY", L"3"}});
+    std::vector<std::wstring> atInstall, atUninstall;
+    for (const auto& c : cases) {
+        const std::wstring file = std::wstring(c.name) + L".txt";
+        writeFile(root / (L"src\\" + file), "x");
+        package.rows(L"MoveFile", {{c.name, L"Main", file, L"", L"SRC", L"DEST", L"0"}});
+        if (c.options) package.rows(L"VU_MoveFile", {{c.name, c.condition, c.options}});
+        if (c.atInstall) atInstall.push_back(file);
+        if (c.atUninstall) atUninstall.push_back(file);
+    }
+    makeFolder(root / L"dest");
     addSequencedMoveActions(package);
 
     const RunResult installed = package.install();
     ASSERT_EQ(0u, installed.code);
-    EXPECT_EQ((std::vector<std::wstring>{L"m0.txt", L"m1.txt", L"m3.txt", L"m4.txt", L"standard.txt"}),
-              listTree(root / L"dest"));
+    EXPECT_EQ(atInstall, listTree(root / L"dest"));
     EXPECT_TRUE(installed.logHas(L"row mfalse skipped: component 'Main' installed absent, requested local, but "
                                  L"condition 'UNSET_PROPERTY' is false"));
 
     removeTree(root / L"dest");
-    CreateDirectoryW((root / L"dest").c_str(), nullptr);
+    makeFolder(root / L"dest");
     const RunResult removed = package.uninstall();
     ASSERT_EQ(0u, removed.code);
-    EXPECT_EQ((std::vector<std::wstring>{L"m2.txt", L"m3.txt", L"m6.txt"}), listTree(root / L"dest"));
+    EXPECT_EQ(atUninstall, listTree(root / L"dest"));
 }
 
 TEST(MoveFiles, RollbackPutsMovesBackRemovesCopiesAndOnlyTheFoldersItMade) {
     TestFolder root(L"C:\\tw-move\\rollback");
     TestFolder drive2(L"D:\\tw-move\\rollback");
-    writeFile(root / L"src\\m.txt", "em");
-    writeFile(root / L"src\\c.txt", "see");
-    writeFile(root / L"src\\g.txt", "gee");
-    writeFile(root / L"src\\d.txt", "dee");
-    for (const wchar_t* kept : {L"keep1", L"keep2", L"keep3"}) CreateDirectoryW((root / kept).c_str(), nullptr);
-
+    for (const wchar_t* kept : {L"keep1", L"keep2", L"keep3"}) makeFolder(root / kept);
+    // Each row beside what the deferred action logs for it before the failure.
+    struct Case {
+        const wchar_t* key;
+        const wchar_t* file;
+        const char* content;
+        std::wstring destFolder;
+        const wchar_t* options;
+        const wchar_t* deferred;
+    } cases[] = {
+        {L"move", L"m.txt", "em", root / L"keep1\\n1\\n2", L"1", L"moved"},
+        {L"copy", L"c.txt", "see", root / L"keep2\\made\\deep", L"0", L"copied"},
+        // A file of someone else's appears where this copy was planned (absent at
+        // planning time), in a folder the copy would have made.
+        {L"late", L"g.txt", "gee", root / L"keep3\\late", L"0", L"could not copy"},
+        {L"far", L"d.txt", "dee", drive2 / L"far", L"1", L"moved"},
+    };
     Package package(L"move-rollback");
-    package.component(L"Main")
-        .property(L"SRC", folderValue(root / L"src"))
-        .property(L"DEST_MOVE", folderValue(root / L"keep1\\n1\\n2"))
-        .property(L"DEST_COPY", folderValue(root / L"keep2\\made\\deep"))
-        .property(L"DEST_LATE", folderValue(root / L"keep3\\late"))
-        .property(L"DEST_FAR", folderValue(drive2 / L"far"))
-        .rows(L"MoveFile", {{L"move", L"Main", L"m.txt", L"", L"SRC", L"DEST_MOVE", L"1"},
-                            {L"copy", L"Main", L"c.txt", L"", L"SRC", L"DEST_COPY", L"0"},
-                            {L"late", L"Main", L"g.txt", L"", L"SRC", L"DEST_LATE", L"0"},
-                            {L"far", L"Main", L"d.txt", L"", L"SRC", L"DEST_FAR", L"1"}})
-        .rows(L"VU_MoveFile", {{L"move", L"", L"0"}, {L"copy", L"", L"0"}, {L"late", L"", L"0"}, {L"far", L"", L"0"}})
-        // In the script before the deferred move: a file of someone else's appears where
-        // a copy was planned (absent at planning time), in a folder the copy would have made.
+    package.component(L"Main").property(L"SRC", folderValue(root / L"src"));
+    for (const auto& c : cases) {
+        writeFile(root / (L"src\\" + std::wstring(c.file)), c.content);
+        package.property(std::wstring(L"DEST_") + c.key, folderValue(c.destFolder))
+            .rows(L"MoveFile", {{c.key, L"Main", c.file, L"", L"SRC", std::wstring(L"DEST_") + c.key, c.options}})
+            .rows(L"VU_MoveFile", {{c.key, L"", L"0"}});
+    }
+    // In the script before the deferred move: the late file.
+    package
         .customAction(L"TW_WriteLate", msidbCustomActionTypeExe | msidbCustomActionTypeDirectory |
                                            msidbCustomActionTypeInScript,
                       L"TARGETDIR",
@@ -182,20 +226,19 @@ TEST(MoveFiles, RollbackPutsMovesBackRemovesCopiesAndOnlyTheFoldersItMade) {
     const RunResult result = package.install();
     ASSERT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);
 
-    // The deferred action did its work before the failure...
-    const std::wstring deferred = L"OnVuMoveFilesDeferred: ";
-    EXPECT_TRUE(result.logHas(deferred + L"moved '" + (root / L"src\\m.txt") + L"'"));
-    EXPECT_TRUE(result.logHas(deferred + L"copied '" + (root / L"src\\c.txt") + L"'"));
-    EXPECT_TRUE(result.logHas(deferred + L"moved '" + (root / L"src\\d.txt") + L"'"));
-    EXPECT_TRUE(result.logHas(deferred + L"could not copy '" + (root / L"src\\g.txt") + L"'"));
-    // ...and the rollback undid it: moved files are back (also from the other drive), the
-    // copy is gone, the folders made for them are gone but the kept ancestors stay, and
-    // the file that was not the copy stays with its folder.
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.key));
+        // The deferred action did its work before the failure...
+        EXPECT_TRUE(result.logHas(std::wstring(L"OnVuMoveFilesDeferred: ") + c.deferred + L" '" +
+                                  (root / L"src\\" + c.file) + L"'"));
+        // ...and the rollback undid it: every source is back (also from the other drive).
+        EXPECT_EQ(c.content, readFile(root / L"src\\" + c.file));
+    }
+    // The copy is gone, the folders made for them are gone but the kept ancestors stay,
+    // and the file that was not the copy stays with its folder.
     EXPECT_EQ((std::vector<std::wstring>{L"keep1\\", L"keep2\\", L"keep3\\", L"keep3\\late\\", L"keep3\\late\\g.txt",
                                          L"src\\", L"src\\c.txt", L"src\\d.txt", L"src\\g.txt", L"src\\m.txt"}),
               listTree(root.path()));
-    EXPECT_EQ("em", readFile(root / L"src\\m.txt"));
-    EXPECT_EQ("dee", readFile(root / L"src\\d.txt"));
     EXPECT_EQ("other", readFile(root / L"keep3\\late\\g.txt").substr(0, 5));
     EXPECT_TRUE(listTree(drive2.path()).empty());
     EXPECT_TRUE(result.logHas(L"OnVuMoveFilesRollback: left '" + (root / L"keep3\\late\\g.txt") +

@@ -24,8 +24,8 @@ Outcome runPrompt(const std::wstring& promptProperty, const std::wstring& extern
         .property(L"VUEXTERNALUI", externalUi)
         .property(L"VU_CLEAN_RESOURCES_UNINSTALL", L"1")
         .property(L"PROBE_PROPERTIES", L"VU_CLEAN_RESOURCES_UNINSTALL")
-        .rows(L"Error", {{L"4152", L"Remove the data this product created?"}})
-        .tidewellAction(L"VU_PromptUserBasicUI", msidbCustomActionTypeDll, L"OnPromptUserBasicUI")
+        .rows(L"Error", kitRows(L"Error.idt"))
+        .withKit()
         .testAction(L"TW_Record", msidbCustomActionTypeDll, L"RecordProperties")
         .sequence(L"VU_PromptUserBasicUI", 1700)
         .sequence(L"TW_Record", 1710);

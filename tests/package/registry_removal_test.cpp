@@ -6,10 +6,11 @@
 
 #include <algorithm>
 
+#include "common/text.h"
 #include "package.h"
-#include "registry_actions.h"
 #include "test_fs.h"
 
+using namespace tidewell;
 using namespace tidewell::test;
 
 namespace {
@@ -19,8 +20,40 @@ constexpr REGSAM k32 = KEY_WOW64_32KEY;
 
 const std::wstring kBase = L"Software\\TidewellTest\\Registry";
 
+// The kit's actions, with registry removal's immediate one early in the script (after
+// InstallInitialize), so that a test's own actions and failures can stand after it.
 Package& addSequencedRegistryActions(Package& package) {
-    return addRegistryActions(package).sequence(L"VU_RemoveRegsImmediate", 1700);
+    return package.withKit().sequence(L"VU_RemoveRegsImmediate", 1700);
+}
+
+// A registry key (value nullptr) or value in a view, for the case tables.
+struct RegEntry {
+    HKEY root;
+    std::wstring key;
+    const wchar_t* value = nullptr;
+    REGSAM view = 0;
+};
+
+bool present(const RegEntry& entry) {
+    return entry.value ? regValueExists(entry.root, entry.key, entry.value, entry.view)
+                       : regKeyExists(entry.root, entry.key, entry.view);
+}
+
+std::string describe(const RegEntry& entry) {
+    return toUtf8(entry.key) + (entry.value ? " value '" + toUtf8(entry.value) + "'" : " (key)") +
+           (entry.view == KEY_WOW64_64KEY ? " in the 64-bit view" : entry.view == KEY_WOW64_32KEY ? " in the 32-bit view" : "");
+}
+
+void setAll(const std::vector<RegEntry>& entries) {
+    for (const auto& entry : entries) regSetString(entry.root, entry.key, entry.value, L"x", entry.view);
+}
+
+void expectGone(const std::vector<RegEntry>& entries) {
+    for (const auto& entry : entries) EXPECT_FALSE(present(entry)) << describe(entry) << " should be gone";
+}
+
+void expectPresent(const std::vector<RegEntry>& entries) {
+    for (const auto& entry : entries) EXPECT_TRUE(present(entry)) << describe(entry) << " should stay";
 }
 
 // The library's progress texts of a run (the standard actions send their own).
@@ -50,78 +83,74 @@ void clearAll() {
 
 TEST(RegistryRemoval, NamesRootsExpansionAndProgressMessages) {
     clearAll();
-    regSetString(HKEY_CURRENT_USER, kBase + L"\\Tree", L"", L"d");
-    regSetString(HKEY_CURRENT_USER, kBase + L"\\Tree\\Sub\\Deep", L"v", L"1");
-    regSetString(HKEY_CURRENT_USER, kBase + L"\\Trailing\\Sub", L"v", L"1");
-    for (const wchar_t* name : {L"", L"--", L" -", L"keep"}) regSetString(HKEY_CURRENT_USER, kBase + L"\\Values", name, L"x");
-    regSetString(HKEY_CURRENT_USER, kBase + L"\\Expanded", L"val", L"x");
-    regSetString(HKEY_CURRENT_USER, kBase + L"\\Expanded", L"other", L"x");
-    regSetString(HKEY_CURRENT_USER, L"TidewellTestTop\\Sub", L"v", L"x");
-    regSetString(HKEY_CLASSES_ROOT, L"TidewellTest.Registry", L"v", L"x");
-    regSetString(HKEY_USERS, L".DEFAULT\\" + kBase, L"u", L"x");
-    regSetString(HKEY_LOCAL_MACHINE, kBase, L"m", L"x", k32);
-    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) regSetString(root, kBase, L"seven", L"x", k32);
+    const HKEY CU = HKEY_CURRENT_USER, LM = HKEY_LOCAL_MACHINE;
+    const std::wstring cu = L"HKCU\\" + kBase, lm = L"HKLM\\" + kBase;
+    // Each RemoveRegistry row beside what it finds, what goes, what stays and its
+    // progress message (one per entry, missing ones included).
+    struct Case {
+        const wchar_t* id;
+        const wchar_t* root;
+        std::wstring key, name;
+        std::vector<RegEntry> before, gone, stays;
+        std::wstring progress;
+        std::wstring log = {};
+    } cases[] = {
+        {L"r01", L"1", kBase + L"\\Tree", L"-", {{CU, kBase + L"\\Tree", L""}, {CU, kBase + L"\\Tree\\Sub\\Deep", L"v"}},
+         {{CU, kBase + L"\\Tree"}}, {}, cu + L"\\Tree\\"},  // "-": the key with its subkeys
+        {L"r02", L"1", kBase + L"\\Values", L"", {{CU, kBase + L"\\Values", L""}, {CU, kBase + L"\\Values", L"keep"}},
+         {{CU, kBase + L"\\Values", L""}}, {{CU, kBase + L"\\Values", L"keep"}}, cu + L"\\Values\\"},  // the default value
+        {L"r03", L"1", kBase + L"\\Values", L"--", {{CU, kBase + L"\\Values", L"--"}}, {{CU, kBase + L"\\Values", L"--"}},
+         {}, cu + L"\\Values\\--"},
+        {L"r04", L"1", kBase + L"\\Values", L" -", {{CU, kBase + L"\\Values", L" -"}}, {{CU, kBase + L"\\Values", L" -"}},
+         {}, cu + L"\\Values\\ -"},
+        {L"r05", L"0", L"TidewellTest.Registry", L"v", {{HKEY_CLASSES_ROOT, L"TidewellTest.Registry", L"v"}},
+         {{HKEY_CLASSES_ROOT, L"TidewellTest.Registry", L"v"}}, {{HKEY_CLASSES_ROOT, L"TidewellTest.Registry"}},
+         L"HKCR\\TidewellTest.Registry\\v"},
+        {L"r06", L"2", kBase, L"m", {{LM, kBase, L"m", k32}}, {{LM, kBase, L"m", k32}}, {}, lm + L"\\m"},
+        {L"r07", L"3", L".DEFAULT\\" + kBase, L"u", {{HKEY_USERS, L".DEFAULT\\" + kBase, L"u"}},
+         {{HKEY_USERS, L".DEFAULT\\" + kBase, L"u"}}, {}, L"HKU\\.DEFAULT\\" + kBase + L"\\u"},
+        // Root 7 counts as HKLM.
+        {L"r08", L"7", kBase, L"seven", {{LM, kBase, L"seven", k32}, {CU, kBase, L"seven"}}, {{LM, kBase, L"seven", k32}},
+         {{CU, kBase, L"seven"}}, lm + L"\\seven"},
+        // Key and Name are expanded.
+        {L"r09", L"1", L"Software\\TidewellTest\\Registry\\[SUBKEY]", L"[VALNAME]",
+         {{CU, kBase + L"\\Expanded", L"val"}, {CU, kBase + L"\\Expanded", L"other"}},
+         {{CU, kBase + L"\\Expanded", L"val"}}, {{CU, kBase + L"\\Expanded", L"other"}}, cu + L"\\Expanded\\val"},
+        // A key directly under its root.
+        {L"r10", L"1", L"TidewellTestTop", L"-", {{CU, L"TidewellTestTop\\Sub", L"v"}}, {{CU, L"TidewellTestTop"}}, {},
+         L"HKCU\\TidewellTestTop\\"},
+        {L"r11", L"1", kBase + L"\\Missing\\Deeper", L"-", {}, {}, {}, cu + L"\\Missing\\Deeper\\",
+         L"OnVuRemoveRegs: key HKCU\\" + kBase + L"\\Missing\\Deeper\\ not removed"},
+        {L"r12", L"1", kBase + L"\\Values", L"absent", {}, {}, {}, cu + L"\\Values\\absent"},
+        // A trailing backslash names the same key.
+        {L"r13", L"1", kBase + L"\\Trailing\\", L"-", {{CU, kBase + L"\\Trailing\\Sub", L"v"}},
+         {{CU, kBase + L"\\Trailing"}}, {}, cu + L"\\Trailing\\"},
+    };
 
     Package package(L"registry-names");
-    package.component(L"Main")
-        .property(L"SUBKEY", L"Expanded")
-        .property(L"VALNAME", L"val")
-        .rows(L"RemoveRegistry", {{L"r01", L"1", kBase + L"\\Tree", L"-", L"Main"},
-                                  {L"r02", L"1", kBase + L"\\Values", L"", L"Main"},
-                                  {L"r03", L"1", kBase + L"\\Values", L"--", L"Main"},
-                                  {L"r04", L"1", kBase + L"\\Values", L" -", L"Main"},
-                                  {L"r05", L"0", L"TidewellTest.Registry", L"v", L"Main"},
-                                  {L"r06", L"2", kBase, L"m", L"Main"},
-                                  {L"r07", L"3", L".DEFAULT\\" + kBase, L"u", L"Main"},
-                                  {L"r08", L"7", kBase, L"seven", L"Main"},
-                                  {L"r09", L"1", L"Software\\TidewellTest\\Registry\\[SUBKEY]", L"[VALNAME]", L"Main"},
-                                  {L"r10", L"1", L"TidewellTestTop", L"-", L"Main"},
-                                  {L"r11", L"1", kBase + L"\\Missing\\Deeper", L"-", L"Main"},
-                                  {L"r12", L"1", kBase + L"\\Values", L"absent", L"Main"},
-                                  {L"r13", L"1", kBase + L"\\Trailing\\", L"-", L"Main"}});
-    for (int i = 1; i <= 13; ++i) {
-        const std::wstring id = (i < 10 ? L"r0" : L"r1") + std::to_wstring(i % 10);
-        package.rows(L"VU_RemoveRegistry", {{id, L"", L"", L""}});
+    package.component(L"Main").property(L"SUBKEY", L"Expanded").property(L"VALNAME", L"val");
+    std::vector<std::wstring> progress;
+    for (const auto& c : cases) {
+        setAll(c.before);
+        package.rows(L"RemoveRegistry", {{c.id, c.root, c.key, c.name, L"Main"}})
+            .rows(L"VU_RemoveRegistry", {{c.id, L"", L"", L""}});
+        progress.push_back(c.progress);
     }
     addSequencedRegistryActions(package);
 
     const RunResult result = package.install();
     ASSERT_EQ(0u, result.code);
     EXPECT_TRUE(result.logHas(L"OnVuRemoveRegsImmediate: scheduled VU_VuRemoveRegsCommit"));
-
-    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Tree")) << "\"-\" removes the key with its subkeys";
-    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Trailing")) << "a trailing backslash names the same key";
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, kBase + L"\\Values", L"")) << "empty name: the default value";
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, kBase + L"\\Values", L"--"));
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, kBase + L"\\Values", L" -"));
-    EXPECT_TRUE(regValueExists(HKEY_CURRENT_USER, kBase + L"\\Values", L"keep"));
-    EXPECT_FALSE(regValueExists(HKEY_CLASSES_ROOT, L"TidewellTest.Registry", L"v")) << "root 0";
-    EXPECT_TRUE(regKeyExists(HKEY_CLASSES_ROOT, L"TidewellTest.Registry"));
-    EXPECT_FALSE(regValueExists(HKEY_LOCAL_MACHINE, kBase, L"m", k32)) << "root 2";
-    EXPECT_FALSE(regValueExists(HKEY_USERS, L".DEFAULT\\" + kBase, L"u")) << "root 3";
-    EXPECT_FALSE(regValueExists(HKEY_LOCAL_MACHINE, kBase, L"seven", k32)) << "root 7 counts as HKLM";
-    EXPECT_TRUE(regValueExists(HKEY_CURRENT_USER, kBase, L"seven"));
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, kBase + L"\\Expanded", L"val")) << "Key and Name expanded";
-    EXPECT_TRUE(regValueExists(HKEY_CURRENT_USER, kBase + L"\\Expanded", L"other"));
-    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, L"TidewellTestTop")) << "a key directly under its root";
-
-    const std::wstring cu = L"HKCU\\" + kBase, lm = L"HKLM\\" + kBase;
-    std::vector<std::wstring> expected{cu + L"\\Tree\\",
-                                       cu + L"\\Values\\",
-                                       cu + L"\\Values\\--",
-                                       cu + L"\\Values\\ -",
-                                       L"HKCR\\TidewellTest.Registry\\v",
-                                       lm + L"\\m",
-                                       L"HKU\\.DEFAULT\\" + kBase + L"\\u",
-                                       lm + L"\\seven",
-                                       cu + L"\\Expanded\\val",
-                                       L"HKCU\\TidewellTestTop\\",
-                                       cu + L"\\Missing\\Deeper\\",
-                                       cu + L"\\Values\\absent",
-                                       cu + L"\\Trailing\\"};
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(expected, registryProgress(result)) << "one message per entry, missing ones included";
-    EXPECT_TRUE(result.logHas(L"OnVuRemoveRegs: key HKCU\\" + kBase + L"\\Missing\\Deeper\\ not removed"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.id));
+        expectGone(c.gone);
+        expectPresent(c.stays);
+        if (!c.log.empty()) {
+            EXPECT_TRUE(result.logHas(c.log)) << toUtf8(c.log);
+        }
+    }
+    std::sort(progress.begin(), progress.end());
+    EXPECT_EQ(progress, registryProgress(result));
     clearAll();
 }
 
@@ -169,42 +198,43 @@ TEST(RegistryRemoval, RootMinusOneIsPerMachineOnlyWhenAllUsersIsOne) {
 TEST(RegistryRemoval, ConditionAndInstallModeDecideAndTheStandardRowIsAlwaysGone) {
     clearAll();
     const std::wstring key = kBase + L"\\Modes";
-    const std::vector<std::wstring> names{L"plain", L"false", L"mode1", L"mode2", L"mode3"};
-    auto setAll = [&] {
-        for (const auto& name : names) regSetString(HKEY_CURRENT_USER, key, name, L"x");
+    // Each row's VU_RemoveRegistry InstallMode and condition beside whether its value is
+    // gone after the installation and after the uninstallation.
+    struct Case {
+        const wchar_t* name;
+        const wchar_t* mode;  // nullptr: no VU_RemoveRegistry row
+        const wchar_t* condition;
+        bool goneAtInstall, goneAtUninstall;
+    } cases[] = {
+        // Windows Installer's own row: its RemoveRegistryValues acts at installation.
+        {L"plain", nullptr, L"", true, false},
+        // Neither Windows Installer nor the library removes it.
+        {L"false", L"3", L"FLAG=\"yes\"", false, false},
+        {L"mode1", L"", L"", true, false},
+        {L"mode2", L"2", L"", false, true},
+        {L"mode3", L"3", L"FLAG=\"no\"", true, true},
     };
-    setAll();
     Package package(L"registry-modes");
-    package.component(L"Main")
-        .property(L"FLAG", L"no")
-        .rows(L"RemoveRegistry", {{L"plain", L"1", key, L"plain", L"Main"},  // Windows Installer's own row
-                                  {L"false", L"1", key, L"false", L"Main"},
-                                  {L"mode1", L"1", key, L"mode1", L"Main"},
-                                  {L"mode2", L"1", key, L"mode2", L"Main"},
-                                  {L"mode3", L"1", key, L"mode3", L"Main"}})
-        .rows(L"VU_RemoveRegistry", {{L"false", L"3", L"FLAG=\"yes\"", L""},
-                                     {L"mode1", L"", L"", L""},
-                                     {L"mode2", L"2", L"", L""},
-                                     {L"mode3", L"3", L"FLAG=\"no\"", L""}});
+    package.component(L"Main").property(L"FLAG", L"no");
+    for (const auto& c : cases) {
+        regSetString(HKEY_CURRENT_USER, key, c.name, L"x");
+        package.rows(L"RemoveRegistry", {{c.name, L"1", key, c.name, L"Main"}});
+        if (c.mode) package.rows(L"VU_RemoveRegistry", {{c.name, c.mode, c.condition, L""}});
+    }
     addSequencedRegistryActions(package);
 
     const RunResult installed = package.install();
     ASSERT_EQ(0u, installed.code);
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, key, L"plain")) << "Windows Installer removes its own rows";
-    EXPECT_TRUE(regValueExists(HKEY_CURRENT_USER, key, L"false")) << "neither Windows Installer nor the library";
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, key, L"mode1"));
-    EXPECT_TRUE(regValueExists(HKEY_CURRENT_USER, key, L"mode2"));
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, key, L"mode3"));
+    for (const auto& c : cases)
+        EXPECT_EQ(c.goneAtInstall, !regValueExists(HKEY_CURRENT_USER, key, c.name)) << toUtf8(c.name) << " at install";
     EXPECT_TRUE(installed.logHas(L"OnVuRemoveRegsImmediate: row false skipped: component 'Main'"));
     EXPECT_TRUE(installed.logHas(L"but condition 'FLAG=\"yes\"' is false"));
 
-    setAll();
+    for (const auto& c : cases) regSetString(HKEY_CURRENT_USER, key, c.name, L"x");
     const RunResult removed = package.uninstall();
     ASSERT_EQ(0u, removed.code);
-    EXPECT_TRUE(regValueExists(HKEY_CURRENT_USER, key, L"false"));
-    EXPECT_TRUE(regValueExists(HKEY_CURRENT_USER, key, L"mode1")) << "install mode 1 acts only at installation";
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, key, L"mode2"));
-    EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, key, L"mode3"));
+    for (const auto& c : cases)
+        EXPECT_EQ(c.goneAtUninstall, !regValueExists(HKEY_CURRENT_USER, key, c.name)) << toUtf8(c.name) << " at uninstall";
     clearAll();
 }
 
@@ -243,42 +273,39 @@ TEST(RegistryRemoval, RunsAtCommitWithRollbackAndDeferredWithoutIt) {
 TEST(RegistryRemoval, SixtyFourBitComponentsRemoveFromTheNativeView) {
     clearAll();
     const std::wstring view = kBase + L"\\View";
-    for (REGSAM v : {k64, k32}) {
-        regSetString(HKEY_LOCAL_MACHINE, view + L"\\Tree64\\Sub", L"v", L"x", v);
-        regSetString(HKEY_LOCAL_MACHINE, view + L"\\Tree32\\Sub", L"v", L"x", v);
-        regSetString(HKEY_LOCAL_MACHINE, view, L"v64", L"x", v);
-        regSetString(HKEY_LOCAL_MACHINE, view, L"v32", L"x", v);
-        regSetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellTestTop64", L"v", L"x", v);
-    }
+    // Each row, set in both views, beside the view it is removed from; the other view's
+    // copy stays. The authored DisableWOWRedirection is not what decides the view.
+    struct Case {
+        const wchar_t* id;
+        const wchar_t* component;
+        std::wstring key;
+        const wchar_t* value;  // nullptr: the key with its subkeys ("-")
+        const wchar_t* disableWowRedirection;
+        REGSAM removedFrom, keptIn;
+    } cases[] = {
+        {L"tree64", L"Main64", view + L"\\Tree64", nullptr, L"0", k64, k32},
+        {L"value64", L"Main64", view, L"v64", L"", k64, k32},
+        // The key's parent is Software itself.
+        {L"top64", L"Main64", L"Software\\TidewellTestTop64", nullptr, L"0", k64, k32},
+        {L"tree32", L"Main32", view + L"\\Tree32", nullptr, L"1", k32, k64},
+        {L"value32", L"Main32", view, L"v32", L"1", k32, k64},
+    };
     Package package(L"registry-view");
-    package.component(L"Main64", msidbComponentAttributes64bit)
-        .component(L"Main32")
-        .rows(L"RemoveRegistry", {{L"tree64", L"2", view + L"\\Tree64", L"-", L"Main64"},
-                                  {L"value64", L"2", view, L"v64", L"Main64"},
-                                  {L"top64", L"2", L"Software\\TidewellTestTop64", L"-", L"Main64"},
-                                  {L"tree32", L"2", view + L"\\Tree32", L"-", L"Main32"},
-                                  {L"value32", L"2", view, L"v32", L"Main32"}})
-        // The authored DisableWOWRedirection is not what decides the view.
-        .rows(L"VU_RemoveRegistry", {{L"tree64", L"", L"", L"0"},
-                                     {L"value64", L"", L"", L""},
-                                     {L"top64", L"", L"", L"0"},
-                                     {L"tree32", L"", L"", L"1"},
-                                     {L"value32", L"", L"", L"1"}});
+    package.component(L"Main64", msidbComponentAttributes64bit).component(L"Main32");
+    for (const auto& c : cases) {
+        for (REGSAM v : {k64, k32}) regSetString(HKEY_LOCAL_MACHINE, c.value ? c.key : c.key + L"\\Sub", c.value ? c.value : L"v", L"x", v);
+        package.rows(L"RemoveRegistry", {{c.id, L"2", c.key, c.value ? c.value : L"-", c.component}})
+            .rows(L"VU_RemoveRegistry", {{c.id, L"", L"", c.disableWowRedirection}});
+    }
     addSequencedRegistryActions(package);
     const RunResult result = package.install();
     ASSERT_EQ(0u, result.code);
 
-    EXPECT_FALSE(regKeyExists(HKEY_LOCAL_MACHINE, view + L"\\Tree64", k64));
-    EXPECT_FALSE(regValueExists(HKEY_LOCAL_MACHINE, view, L"v64", k64));
-    EXPECT_FALSE(regKeyExists(HKEY_LOCAL_MACHINE, L"Software\\TidewellTestTop64", k64)) << "parent is Software itself";
-    EXPECT_TRUE(regKeyExists(HKEY_LOCAL_MACHINE, view + L"\\Tree64\\Sub", k32)) << "the redirected copy stays";
-    EXPECT_TRUE(regValueExists(HKEY_LOCAL_MACHINE, view, L"v64", k32));
-    EXPECT_TRUE(regKeyExists(HKEY_LOCAL_MACHINE, L"Software\\TidewellTestTop64", k32));
-
-    EXPECT_FALSE(regKeyExists(HKEY_LOCAL_MACHINE, view + L"\\Tree32", k32));
-    EXPECT_FALSE(regValueExists(HKEY_LOCAL_MACHINE, view, L"v32", k32));
-    EXPECT_TRUE(regKeyExists(HKEY_LOCAL_MACHINE, view + L"\\Tree32\\Sub", k64)) << "the native copy stays";
-    EXPECT_TRUE(regValueExists(HKEY_LOCAL_MACHINE, view, L"v32", k64));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.id));
+        expectGone({{HKEY_LOCAL_MACHINE, c.key, c.value, c.removedFrom}});
+        expectPresent({{HKEY_LOCAL_MACHINE, c.value ? c.key : c.key + L"\\Sub", c.value ? c.value : L"v", c.keptIn}});
+    }
     EXPECT_TRUE(result.logHas(L"OnVuRemoveRegs: removed key HKLM\\" + view + L"\\Tree64\\ (native 64-bit view)"));
     clearAll();
 }

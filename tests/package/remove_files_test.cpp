@@ -2,23 +2,21 @@
 // commit, and put back by a rollback.
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "package.h"
-#include "removal_actions.h"
+#include "path_states.h"
 #include "test_fs.h"
 
+using namespace tidewell;
 using namespace tidewell::test;
 
 namespace {
 
 using Names = std::vector<std::wstring>;
 
-// A pattern folder: matching files and folders (empty and not), and ones that do not match.
-void fillPatternFolder(const std::wstring& folder) {
-    writeFile(folder + L"\\a.log", "a");
-    writeFile(folder + L"\\b.txt", "b");
-    CreateDirectoryW((folder + L"\\empty.log").c_str(), nullptr);
-    writeFile(folder + L"\\full.log\\inner.txt", "i");
-    writeFile(folder + L"\\keep\\c.log", "c");
+// The kit's actions, file removal in the kit's places (before RemoveFiles).
+Package& addRemoveFilesActions(Package& package) {
+    return package.withKit().kitSequence(L"VU_UndoRemoveFiles").kitSequence(L"VU_RemoveFilesImmediate");
 }
 
 }  // namespace
@@ -26,74 +24,88 @@ void fillPatternFolder(const std::wstring& folder) {
 TEST(RemoveFilesPermanent, FoldersPatternsOptionsConditionsAndInstallModes) {
     TestFolder root(L"C:\\tw-rf-perm");
     TestFolder second(L"D:\\tw-rf-perm");
-    writeFile(root / L"tree\\sub\\deep\\x.txt", "x");
-    writeFile(root / L"tree\\readonly.txt", "r");
-    SetFileAttributesW((root / L"tree\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
-    for (int option = 0; option <= 3; ++option) fillPatternFolder(root / (L"pat" + std::to_wstring(option)));
-    for (int option = 0; option <= 2; ++option) {
-        CreateDirectoryW((root / (L"empty" + std::to_wstring(option))).c_str(), nullptr);
-        writeFile(root / (L"full" + std::to_wstring(option) + L"\\f.txt"), "f");
-    }
-    writeFile(L"D:\\tw-rf-root-marker.txt", "m");
-    writeFile(second / L"below-root\\y.txt", "y");
-    writeFile(root / L"cond\\cond.txt", "c");
-    writeFile(root / L"later\\later.txt", "l");
+    // A pattern folder: matching files and folders (empty and not), and ones that do not match.
+    auto patternFolder = [&](const std::wstring& name) -> std::vector<PathState> {
+        return {{root / (name + L"\\a.log"), "a"},        {root / (name + L"\\b.txt"), "b"},
+                {root / (name + L"\\empty.log"), kFolder}, {root / (name + L"\\full.log\\inner.txt"), "i"},
+                {root / (name + L"\\keep\\c.log"), "c"}};
+    };
+    // What is left of a pattern folder: the files that do not match stay in every case.
+    auto patternLeft = [&](const std::wstring& name, const char* emptyLog, const char* fullLog) -> std::vector<PathState> {
+        return {{root / (name + L"\\a.log"), kAbsent},    {root / (name + L"\\b.txt"), "b"},
+                {root / (name + L"\\empty.log"), emptyLog}, {root / (name + L"\\full.log\\inner.txt"), fullLog},
+                {root / (name + L"\\full.log"), fullLog == kAbsent ? kAbsent : kFolder},
+                {root / (name + L"\\keep\\c.log"), "c"}};
+    };
+    // Each RemoveFile row (all of install mode 1 but "later") and its VU_RemoveFile
+    // condition and options, beside what it finds, what it leaves and what it logs.
+    struct Case {
+        std::wstring key, fileName;
+        std::wstring folder;  // the folder property's value; "" leaves it unset
+        const wchar_t* mode;
+        const wchar_t* condition;
+        const wchar_t* options;
+        std::vector<PathState> before, after;
+        std::wstring log = {};
+    };
+    const Case cases[] = {
+        // A folder row with options 3 removes the whole tree, read-only files included.
+        {L"tree", L"", root / L"tree", L"1", L"", L"3",
+         {{root / L"tree\\sub\\deep\\x.txt", "x"}, {root / L"tree\\readonly.txt", "r"}},
+         {{root / L"tree", kAbsent}}},
+        // A pattern removes matching files; options 1 adds empty folders, 2 folders with content.
+        {L"pat0", L"LOGS~1|*.log", root / L"pat0", L"1", L"", L"0", patternFolder(L"pat0"),
+         patternLeft(L"pat0", kFolder, "i")},
+        {L"pat1", L"LOGS~1|*.log", root / L"pat1", L"1", L"", L"1", patternFolder(L"pat1"),
+         patternLeft(L"pat1", kAbsent, "i")},
+        {L"pat2", L"LOGS~1|*.log", root / L"pat2", L"1", L"", L"2", patternFolder(L"pat2"),
+         patternLeft(L"pat2", kFolder, kAbsent)},
+        {L"pat3", L"LOGS~1|*.log", root / L"pat3", L"1", L"", L"3", patternFolder(L"pat3"),
+         patternLeft(L"pat3", kAbsent, kAbsent)},
+        // A folder row below options 3 removes the folder when it is empty, never its content.
+        {L"empty0", L"", root / L"empty0", L"1", L"", L"0", {{root / L"empty0", kFolder}}, {{root / L"empty0", kAbsent}}},
+        {L"empty1", L"", root / L"empty1", L"1", L"", L"1", {{root / L"empty1", kFolder}}, {{root / L"empty1", kAbsent}}},
+        {L"empty2", L"", root / L"empty2", L"1", L"", L"2", {{root / L"empty2", kFolder}}, {{root / L"empty2", kAbsent}}},
+        {L"full0", L"", root / L"full0", L"1", L"", L"0", {{root / L"full0\\f.txt", "f"}}, {{root / L"full0\\f.txt", "f"}}},
+        {L"full1", L"", root / L"full1", L"1", L"", L"1", {{root / L"full1\\f.txt", "f"}}, {{root / L"full1\\f.txt", "f"}}},
+        {L"full2", L"", root / L"full2", L"1", L"", L"2", {{root / L"full2\\f.txt", "f"}}, {{root / L"full2\\f.txt", "f"}}},
+        // A drive root is never removed; a folder one level below it is.
+        {L"droot", L"", L"D:\\", L"1", L"", L"3", {{L"D:\\tw-rf-root-marker.txt", "m"}},
+         {{L"D:\\tw-rf-root-marker.txt", "m"}}, L"row droot: D: is a root and is never removed"},
+        {L"below", L"", second / L"below-root", L"1", L"", L"3", {{second / L"below-root\\y.txt", "y"}},
+         {{second / L"below-root", kAbsent}}},
+        // A false condition: nobody removes the file (left in RemoveFile, this row would
+        // have the installer remove it itself).
+        {L"cond", L"cond.txt", root / L"cond", L"1", L"NOT Installed AND 1 = 0", L"0", {{root / L"cond\\cond.txt", "c"}},
+         {{root / L"cond\\cond.txt", "c"}}, L"row cond skipped:"},
+        // Install mode 2 acts at uninstall only.
+        {L"later", L"later.txt", root / L"later", L"2", L"", L"0", {{root / L"later\\later.txt", "l"}},
+         {{root / L"later\\later.txt", "l"}}},
+        {L"unset", L"", L"", L"1", L"", L"3", {}, {}, L"row unset skipped: folder property 'P_unset' is not set"},
+    };
 
     Package package(L"remove-permanent");
-    package.component(L"Main").property(L"DISABLEROLLBACK", L"1").property(L"DROOT", L"D:\\");
-    std::vector<Row> removeRows, extendRows;
-    auto row = [&](const std::wstring& key, const std::wstring& fileName, const std::wstring& folder,
-                   const std::wstring& mode, const std::wstring& condition, const std::wstring& options) {
-        const std::wstring property = L"P_" + key;
-        if (!folder.empty()) package.property(property, folder);
-        removeRows.push_back({key, L"Main", fileName, property, mode});
-        extendRows.push_back({key, condition, options});
-    };
-    row(L"tree", L"", root / L"tree", L"1", L"", L"3");
-    for (int option = 0; option <= 3; ++option)
-        row(L"pat" + std::to_wstring(option), L"LOGS~1|*.log", root / (L"pat" + std::to_wstring(option)), L"1", L"",
-            std::to_wstring(option));
-    for (int option = 0; option <= 2; ++option) {
-        row(L"empty" + std::to_wstring(option), L"", root / (L"empty" + std::to_wstring(option)), L"1", L"",
-            std::to_wstring(option));
-        row(L"full" + std::to_wstring(option), L"", root / (L"full" + std::to_wstring(option)), L"1", L"",
-            std::to_wstring(option));
+    package.component(L"Main").property(L"DISABLEROLLBACK", L"1");
+    for (const auto& c : cases) {
+        layDown(c.before);
+        package.property(L"P_" + c.key, c.folder)
+            .rows(L"RemoveFile", {{c.key, L"Main", c.fileName, L"P_" + c.key, c.mode}})
+            .rows(L"VU_RemoveFile", {{c.key, c.condition, c.options}});
     }
-    removeRows.push_back({L"droot", L"Main", L"", L"DROOT", L"1"});
-    extendRows.push_back({L"droot", L"", L"3"});
-    row(L"below", L"", second / L"below-root", L"1", L"", L"3");
-    // Left in RemoveFile, this row would have the installer remove cond.txt itself.
-    row(L"cond", L"cond.txt", root / L"cond", L"1", L"NOT Installed AND 1 = 0", L"0");
-    row(L"later", L"later.txt", root / L"later", L"2", L"", L"0");
-    row(L"unset", L"", L"", L"1", L"", L"3");
-    package.rows(L"RemoveFile", removeRows).rows(L"VU_RemoveFile", extendRows);
+    SetFileAttributesW((root / L"tree\\readonly.txt").c_str(), FILE_ATTRIBUTE_READONLY);
     addRemoveFilesActions(package);
 
     const RunResult install = package.install();
     ASSERT_EQ(0u, install.code);
     EXPECT_TRUE(install.logHas(L"OnVuRemoveFilesImmediate: scheduled VU_VuRemoveFilesDeferred_Permanent"));
     EXPECT_FALSE(install.logHas(L"scheduled VU_VuRemoveFilesDeferred_Undoable"));
-
-    EXPECT_FALSE(exists(root / L"tree")) << "a folder row with options 3 removes the whole tree";
-    const Names patternCases[] = {
-        {L"b.txt", L"empty.log\\", L"full.log\\", L"full.log\\inner.txt", L"keep\\", L"keep\\c.log"},
-        {L"b.txt", L"full.log\\", L"full.log\\inner.txt", L"keep\\", L"keep\\c.log"},
-        {L"b.txt", L"empty.log\\", L"keep\\", L"keep\\c.log"},
-        {L"b.txt", L"keep\\", L"keep\\c.log"},
-    };
-    for (int option = 0; option <= 3; ++option)
-        EXPECT_EQ(patternCases[option], listTree(root / (L"pat" + std::to_wstring(option)))) << "options " << option;
-    for (int option = 0; option <= 2; ++option) {
-        EXPECT_FALSE(exists(root / (L"empty" + std::to_wstring(option)))) << "options " << option;
-        EXPECT_EQ(Names{L"f.txt"}, listTree(root / (L"full" + std::to_wstring(option)))) << "options " << option;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.key));
+        expectStates(c.after);
+        if (!c.log.empty()) {
+            EXPECT_TRUE(install.logHas(c.log)) << toUtf8(c.log);
+        }
     }
-    EXPECT_EQ("m", readFile(L"D:\\tw-rf-root-marker.txt")) << "a drive root is never removed";
-    EXPECT_TRUE(install.logHas(L"row droot: D: is a root and is never removed"));
-    EXPECT_FALSE(exists(second / L"below-root")) << "a folder one level below the root is removed";
-    EXPECT_EQ("c", readFile(root / L"cond\\cond.txt")) << "false condition: nobody removes the file";
-    EXPECT_TRUE(install.logHas(L"row cond skipped:"));
-    EXPECT_EQ("l", readFile(root / L"later\\later.txt")) << "install mode 2 acts at uninstall only";
-    EXPECT_TRUE(install.logHas(L"row unset skipped: folder property 'P_unset' is not set"));
 
     const RunResult uninstall = package.uninstall(L"DISABLEROLLBACK=1");
     ASSERT_EQ(0u, uninstall.code);
@@ -114,7 +126,7 @@ TEST(RemoveFilesPermanent, PackageWithoutTheCustomTableInstalls) {
 TEST(RemoveFilesUndoable, ImmediateFailsWhenThePackageLacksTheCommitAction) {
     Package package(L"remove-no-commit");
     package.component(L"Main");
-    addRemoveFilesActions(package, false);
+    addRemoveFilesActions(package).withoutAction(L"VU_VuRemoveFilesCommit");
     const RunResult result = package.install();
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);
     EXPECT_TRUE(result.logHas(L"OnVuRemoveFilesImmediate: could not schedule VU_VuRemoveFilesCommit"));

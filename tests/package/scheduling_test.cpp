@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <msidefs.h>
 
+#include "common/text.h"
 #include "msi/action_data.h"
 #include "package.h"
 #include "probe.h"
@@ -70,13 +71,15 @@ TEST(Scheduling, UndefinedActionFailsTheExportAndNothingFurtherIsScheduled) {
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);
     EXPECT_EQ(std::vector<std::wstring>{L"failed:TW_Missing"}, probeLines(L"immediate.txt"));
     EXPECT_TRUE(probeDeferredData().empty());
-    EXPECT_TRUE(result.logHas(L"ScheduleProbe: could not schedule TW_Missing")) << "log:\n" << result.log.size();
+    EXPECT_TRUE(result.logHas(L"ScheduleProbe: could not schedule TW_Missing")) << "log:\n" << toUtf8(result.log);
 }
 
 TEST(Scheduling, RestoreImmediateFailsWhenThePackageLacksTheRestoreActions) {
     Package package(L"restore-missing");
     package.component(L"Main")
-        .tidewellAction(L"VU_RestoreImmediate", kImmediate, L"OnVuRestoreImmediate")
+        .withKit()
+        .withoutAction(L"VU_VuRestoreRollback")
+        .withoutAction(L"VU_VuRestoreDeferred")
         .sequence(L"VU_RestoreImmediate", 1700);
     const RunResult result = package.install();
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);

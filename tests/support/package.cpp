@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "common/text.h"
+#include "common/unique_any.h"
 #include "msi/session.h"
 #include "test_fs.h"
 
@@ -92,15 +93,10 @@ void check(UINT result, const std::wstring& what) {
         throw std::runtime_error(toUtf8(what) + " failed with " + std::to_string(result));
 }
 
-struct Holder {
-    MSIHANDLE h = 0;
-    ~Holder() { if (h) MsiCloseHandle(h); }
-};
-
 void execute(MSIHANDLE db, const std::wstring& sql, MSIHANDLE record = 0) {
-    Holder view;
-    check(MsiDatabaseOpenViewW(db, sql.c_str(), &view.h), L"open view: " + sql);
-    check(MsiViewExecute(view.h, record), L"execute: " + sql);
+    unique_msihandle view;
+    check(MsiDatabaseOpenViewW(db, sql.c_str(), view.put()), L"open view: " + sql);
+    check(MsiViewExecute(view.get(), record), L"execute: " + sql);
 }
 
 void createTable(MSIHANDLE db, const std::wstring& name) {
@@ -119,8 +115,7 @@ void insertRow(MSIHANDLE db, const std::wstring& table, const Row& row) {
     if (row.size() != schema.columns.size())
         throw std::runtime_error("row of " + toUtf8(table) + " has " + std::to_string(row.size()) + " fields");
     std::wstring names, marks;
-    Holder record;
-    record.h = MsiCreateRecord(static_cast<UINT>(row.size()));
+    const unique_msihandle record(MsiCreateRecord(static_cast<UINT>(row.size())));
     for (size_t i = 0; i < row.size(); ++i) {
         const Column& column = schema.columns[i];
         names += (i ? L", `" : L"`") + std::wstring(column.name) + L"`";
@@ -128,13 +123,13 @@ void insertRow(MSIHANDLE db, const std::wstring& table, const Row& row) {
         const UINT field = static_cast<UINT>(i + 1);
         if (row[i].empty()) continue;  // null
         if (column.stream)
-            check(MsiRecordSetStreamW(record.h, field, row[i].c_str()), L"stream " + row[i]);
+            check(MsiRecordSetStreamW(record.get(), field, row[i].c_str()), L"stream " + row[i]);
         else if (column.integer)
-            MsiRecordSetInteger(record.h, field, std::stoi(row[i]));
+            MsiRecordSetInteger(record.get(), field, std::stoi(row[i]));
         else
-            MsiRecordSetStringW(record.h, field, row[i].c_str());
+            MsiRecordSetStringW(record.get(), field, row[i].c_str());
     }
-    execute(db, L"INSERT INTO `" + table + L"` (" + names + L") VALUES (" + marks + L")", record.h);
+    execute(db, L"INSERT INTO `" + table + L"` (" + names + L") VALUES (" + marks + L")", record.get());
 }
 
 std::wstring readLog(const std::wstring& path) {
@@ -282,8 +277,22 @@ Package& Package::sequence(const std::wstring& action, int number, const std::ws
     return rows(L"InstallExecuteSequence", {{action, condition, std::to_wstring(number)}});
 }
 
-Package& Package::tidewellAction(const std::wstring& action, int type, const std::wstring& exportName) {
-    return customAction(action, type, L"Tidewell", exportName);
+Package& Package::withKit() {
+    return rows(L"CustomAction", kitRows(L"CustomAction.idt"));
+}
+
+Package& Package::withoutAction(const std::wstring& action) {
+    std::erase_if(tables_[L"CustomAction"], [&](const Row& row) { return row[0] == action; });
+    built_ = false;
+    return *this;
+}
+
+Package& Package::kitSequence(const std::wstring& action) {
+    return rows(L"InstallExecuteSequence", {kitRow(L"InstallExecuteSequence.idt", action)});
+}
+
+Package& Package::kitSequence(const std::wstring& action, const std::wstring& condition) {
+    return sequence(action, parseDecimal(kitRow(L"InstallExecuteSequence.idt", action).at(2)), condition);
 }
 
 Package& Package::testAction(const std::wstring& action, int type, const std::wstring& exportName) {
@@ -297,32 +306,32 @@ Package& Package::failAt(int number) {
 
 const std::wstring& Package::build() {
     DeleteFileW(path_.c_str());
-    Holder db;
-    check(MsiOpenDatabaseW(path_.c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_CREATE), &db.h), L"create " + path_);
+    unique_msihandle db;
+    check(MsiOpenDatabaseW(path_.c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_CREATE), db.put()), L"create " + path_);
 
     // Latin-1 texts in the tables (paths with accented letters) need a codepage.
     const std::wstring idtFolder = L"C:\\tw-packages\\";
     const std::wstring idtName = L"_ForceCodepage.idt";
     writeFile(idtFolder + idtName, "\r\n\r\n1252\t_ForceCodepage\r\n");
-    check(MsiDatabaseImportW(db.h, idtFolder.c_str(), idtName.c_str()), L"codepage");
+    check(MsiDatabaseImportW(db.get(), idtFolder.c_str(), idtName.c_str()), L"codepage");
 
     for (const auto& [table, rows] : tables_) {
-        createTable(db.h, table);
-        for (const auto& row : rows) insertRow(db.h, table, row);
+        createTable(db.get(), table);
+        for (const auto& row : rows) insertRow(db.get(), table, row);
     }
 
-    Holder summary;
-    check(MsiGetSummaryInformationW(db.h, nullptr, 20, &summary.h), L"summary");
-    MsiSummaryInfoSetPropertyW(summary.h, PID_CODEPAGE, VT_I2, 1252, nullptr, nullptr);
-    MsiSummaryInfoSetPropertyW(summary.h, PIDSI_TITLE, VT_LPSTR, 0, nullptr, L"Installation Database");
-    MsiSummaryInfoSetPropertyW(summary.h, PIDSI_SUBJECT, VT_LPSTR, 0, nullptr, name_.c_str());
-    MsiSummaryInfoSetPropertyW(summary.h, PIDSI_AUTHOR, VT_LPSTR, 0, nullptr, L"Tidewell tests");
-    MsiSummaryInfoSetPropertyW(summary.h, PIDSI_TEMPLATE, VT_LPSTR, 0, nullptr, L"Intel;1033");
-    MsiSummaryInfoSetPropertyW(summary.h, PIDSI_REVNUMBER, VT_LPSTR, 0, nullptr, newGuid().c_str());
-    MsiSummaryInfoSetPropertyW(summary.h, PIDSI_PAGECOUNT, VT_I4, 200, nullptr, nullptr);
-    MsiSummaryInfoSetPropertyW(summary.h, PIDSI_WORDCOUNT, VT_I4, 2, nullptr, nullptr);
-    check(MsiSummaryInfoPersist(summary.h), L"summary persist");
-    check(MsiDatabaseCommit(db.h), L"commit");
+    unique_msihandle summary;
+    check(MsiGetSummaryInformationW(db.get(), nullptr, 20, summary.put()), L"summary");
+    MsiSummaryInfoSetPropertyW(summary.get(), PID_CODEPAGE, VT_I2, 1252, nullptr, nullptr);
+    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_TITLE, VT_LPSTR, 0, nullptr, L"Installation Database");
+    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_SUBJECT, VT_LPSTR, 0, nullptr, name_.c_str());
+    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_AUTHOR, VT_LPSTR, 0, nullptr, L"Tidewell tests");
+    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_TEMPLATE, VT_LPSTR, 0, nullptr, L"Intel;1033");
+    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_REVNUMBER, VT_LPSTR, 0, nullptr, newGuid().c_str());
+    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_PAGECOUNT, VT_I4, 200, nullptr, nullptr);
+    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_WORDCOUNT, VT_I4, 2, nullptr, nullptr);
+    check(MsiSummaryInfoPersist(summary.get()), L"summary persist");
+    check(MsiDatabaseCommit(db.get()), L"commit");
     built_ = true;
     return path_;
 }

@@ -6,7 +6,7 @@
 //   pkg.property(L"DATA", dir).component(L"Main")
 //      .rows(L"RemoveFile", {{L"rf1", L"Main", L"", L"DATA", L"2"}})
 //      .rows(L"VU_RemoveFile", {{L"rf1", L"", L"3"}})
-//      .removeFilesActions();
+//      .withKit().kitSequence(L"VU_RemoveFilesImmediate");
 //   ASSERT_EQ(0u, pkg.install().code);
 #include <windows.h>
 #include <msi.h>
@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-namespace tidewell::test {
+#include "kit.h"
 
-using Row = std::vector<std::wstring>;  // one text per column; "" is null
+namespace tidewell::test {
 
 struct Message {
     INSTALLMESSAGE type;
@@ -52,14 +52,24 @@ public:
     Package& rows(const std::wstring& table, const std::vector<Row>& rows);
     Package& customAction(const std::wstring& action, int type, const std::wstring& source, const std::wstring& target);
     Package& sequence(const std::wstring& action, int number, const std::wstring& condition = L"");
-    // Binds an action to an export of Tidewell.dll (Binary row "Tidewell").
-    Package& tidewellAction(const std::wstring& action, int type, const std::wstring& exportName);
+    // Binds every action of the kit (authoring/CustomAction.idt) to Tidewell.dll, with
+    // the kit's names, types and exports; none is sequenced.
+    Package& withKit();
+    // Takes an action's CustomAction row out again (a package that lacks it).
+    Package& withoutAction(const std::wstring& action);
+    // Sequences an action at the kit's number (authoring/InstallExecuteSequence.idt), with
+    // the kit's condition or the one given.
+    Package& kitSequence(const std::wstring& action);
+    Package& kitSequence(const std::wstring& action, const std::wstring& condition);
     // Binds an action to an export of the tests' TestActions.dll (Binary row "TestActions").
     Package& testAction(const std::wstring& action, int type, const std::wstring& exportName);
     // A deferred action at `number` that fails, so that everything before it rolls back.
     Package& failAt(int number);
     // Adds the custom table even when no row is written to it.
     Package& table(const std::wstring& name);
+    // Leaves out the Binary table (Tidewell.dll and TestActions.dll): a package made
+    // without the library, as tidewell-add finds it.
+    Package& withoutBinaries();
 
     // Writes the database (again) and returns its path.
     const std::wstring& build();
@@ -86,11 +96,6 @@ private:
     bool installed_ = false;
     int answer_ = 0;
     INSTALLUILEVEL uiLevel_ = INSTALLUILEVEL_NONE;
-
-public:
-    // Leaves out the Binary table (Tidewell.dll and TestActions.dll): a package made
-    // without the library, as tidewell-add finds it.
-    Package& withoutBinaries();
 };
 
 }  // namespace tidewell::test

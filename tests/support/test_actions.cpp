@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "common/unique_any.h"
 #include "msi/schedule.h"
 #include "msi/action_data.h"
 #include "msi/session.h"
@@ -19,12 +20,11 @@ const std::wstring kProbeFolder = L"C:\\tw-probe\\";
 
 void writeBytes(const std::wstring& path, const void* data, size_t size, bool append) {
     CreateDirectoryW(kProbeFolder.c_str(), nullptr);
-    HANDLE file = CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
-                              append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    const unique_hfile file(CreateFileW(path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                                        append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     DWORD written = 0;
-    WriteFile(file, data, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), data, static_cast<DWORD>(size), &written, nullptr);
 }
 
 void appendLine(const std::wstring& file, const std::wstring& line) {

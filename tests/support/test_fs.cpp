@@ -3,16 +3,14 @@
 #include <algorithm>
 #include <fstream>
 
+#include "common/unique_any.h"
 #include "win/paths.h"
 
 namespace tidewell::test {
 
 TestFolder::TestFolder(std::wstring path) : path_(std::move(path)) {
     removeTree(path_);
-    // Create every folder on the way.
-    for (size_t at = path_.find(L'\\', 3); at != std::wstring::npos; at = path_.find(L'\\', at + 1))
-        CreateDirectoryW(path_.substr(0, at).c_str(), nullptr);
-    CreateDirectoryW(path_.c_str(), nullptr);
+    makeFolder(path_);
 }
 
 TestFolder::~TestFolder() { removeTree(path_); }
@@ -22,13 +20,12 @@ void removeTree(const std::wstring& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         WIN32_FIND_DATAW data;
-        HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE) {
+        const unique_hfind find(FindFirstFileW((path + L"\\*").c_str(), &data));
+        if (find) {
             do {
                 const std::wstring name = data.cFileName;
                 if (name != L"." && name != L"..") removeTree(path + L"\\" + name);
-            } while (FindNextFileW(find, &data));
-            FindClose(find);
+            } while (FindNextFileW(find.get(), &data));
         }
         SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
         RemoveDirectoryW(path.c_str());
@@ -38,23 +35,27 @@ void removeTree(const std::wstring& path) {
     }
 }
 
-void writeFile(const std::wstring& path, const std::string& content) {
+void makeFolder(const std::wstring& path) {
     for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
         CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
+    CreateDirectoryW(path.c_str(), nullptr);
+}
+
+void writeFile(const std::wstring& path, const std::string& content) {
+    makeFolder(path.substr(0, path.rfind(L'\\')));
+    const unique_hfile file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return;
     DWORD written = 0;
-    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-    CloseHandle(file);
+    WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
 }
 
 std::string readFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return {};
-    std::string content(GetFileSize(file, nullptr), '\0');
+    const unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) return {};
+    std::string content(GetFileSize(file.get(), nullptr), '\0');
     DWORD read = 0;
-    ReadFile(file, content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
-    CloseHandle(file);
+    ReadFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &read, nullptr);
     content.resize(read);
     return content;
 }
@@ -71,8 +72,8 @@ DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_
 namespace {
 void listInto(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& names) {
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((root + (relative.empty() ? L"" : L"\\" + relative) + L"\\*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
+    const unique_hfind find(FindFirstFileW((root + (relative.empty() ? L"" : L"\\" + relative) + L"\\*").c_str(), &data));
+    if (!find) return;
     do {
         const std::wstring name = data.cFileName;
         if (name == L"." || name == L"..") continue;
@@ -83,8 +84,7 @@ void listInto(const std::wstring& root, const std::wstring& relative, std::vecto
         } else {
             names.push_back(child);
         }
-    } while (FindNextFileW(find, &data));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &data));
 }
 }  // namespace
 
@@ -108,51 +108,44 @@ std::wstring journalPath() { return tempFolder() + L"VUBB_id1f2e3d4b5a.tmp"; }
 void regDeleteTree(HKEY root, const std::wstring& key, REGSAM view) {
     std::wstring parent, leaf;
     splitAtLastBackslash(key, parent, leaf);
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, &handle) != ERROR_SUCCESS) return;
-    RegDeleteTreeW(handle, leaf.c_str());
-    RegDeleteKeyExW(handle, leaf.c_str(), view, 0);
-    RegCloseKey(handle);
+    unique_hkey handle;
+    if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, handle.put()) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(handle.get(), leaf.c_str());
+    RegDeleteKeyExW(handle.get(), leaf.c_str(), view, 0);
 }
 
 void regSetString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
                   REGSAM view) {
-    HKEY handle = nullptr;
-    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, &handle, nullptr) !=
+    unique_hkey handle;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | view, nullptr, handle.put(), nullptr) !=
         ERROR_SUCCESS)
         return;
-    RegSetValueExW(handle, name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
+    RegSetValueExW(handle.get(), name.empty() ? nullptr : name.c_str(), 0, REG_SZ,
                    reinterpret_cast<const BYTE*>(value.c_str()), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-    RegCloseKey(handle);
 }
 
 bool regKeyExists(HKEY root, const std::wstring& key, REGSAM view) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
-    return true;
+    unique_hkey handle;
+    return RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, handle.put()) == ERROR_SUCCESS;
 }
 
 bool regValueExists(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
-    const bool found = RegQueryValueExW(handle, name.empty() ? nullptr : name.c_str(), nullptr, nullptr, nullptr,
-                                        nullptr) == ERROR_SUCCESS;
-    RegCloseKey(handle);
-    return found;
+    unique_hkey handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, handle.put()) != ERROR_SUCCESS) return false;
+    return RegQueryValueExW(handle.get(), name.empty() ? nullptr : name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
 }
 
 std::wstring regGetString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return {};
+    unique_hkey handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ | view, handle.put()) != ERROR_SUCCESS) return {};
     wchar_t buffer[1024] = {0};
     DWORD size = sizeof(buffer) - sizeof(wchar_t);
     DWORD type = 0;
     std::wstring value;
-    if (RegQueryValueExW(handle, name.empty() ? nullptr : name.c_str(), nullptr, &type,
+    if (RegQueryValueExW(handle.get(), name.empty() ? nullptr : name.c_str(), nullptr, &type,
                          reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS)
         value = buffer;
-    RegCloseKey(handle);
     return value;
 }
 

@@ -23,6 +23,7 @@ private:
 };
 
 void removeTree(const std::wstring& path);
+void makeFolder(const std::wstring& path);  // with every folder above it
 void writeFile(const std::wstring& path, const std::string& content);  // creates the folders above it
 std::string readFile(const std::wstring& path);
 bool exists(const std::wstring& path);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/unique_any.h"
 #include "move_files/file_stamp.h"
 #include "win/folder_tree.h"
 #include "move_files/move_operation.h"
@@ -130,10 +131,12 @@ TEST(MoveStamp, SizeAndStampTellACopyFromAnotherFile) {
 
     writeFile(root / L"other.txt", "54321");  // same size, its own write time
     FILETIME past{0x10000000, 0x01D00000};
-    HANDLE other = CreateFileW((root / L"other.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, other);
-    SetFileTime(other, nullptr, nullptr, &past);
-    CloseHandle(other);
+    {
+        const unique_hfile other(
+            CreateFileW((root / L"other.txt").c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(other);
+        SetFileTime(other.get(), nullptr, nullptr, &past);
+    }
     EXPECT_FALSE(sameStamp(root / L"other.txt", root / L"source.txt"));
     EXPECT_FALSE(sameStamp(root / L"absent.txt", root / L"source.txt"));
     EXPECT_FALSE(sameStamp(root.path(), root.path()));

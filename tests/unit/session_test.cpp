@@ -14,8 +14,8 @@
 #include "msi/standard_rows.h"
 #include "msi/statements.h"
 #include "msi/table_reader.h"
+#include "opened_package.h"
 #include "package.h"
-#include "session.h"
 
 using namespace tidewell;
 using namespace tidewell::test;
@@ -28,7 +28,7 @@ TEST(Session, PropertiesOfAnyLengthAreReadWhole) {
     const std::wstring longValue = std::wstring(1500, L'a') + L"\x00e9nd";
     Package package(L"session-properties");
     package.property(L"LONGPROP", longValue);
-    Session session(package);
+    OpenedPackage session(package);
     ASSERT_EQ(0u, session.openResult());
 
     EXPECT_EQ(longValue, getProperty(session.handle(), L"LONGPROP"));
@@ -38,7 +38,7 @@ TEST(Session, PropertiesOfAnyLengthAreReadWhole) {
 TEST(Session, FormatTextExpandsPropertyReferences) {
     Package package(L"session-format");
     package.property(L"DATADIR", L"C:\\Data\\");
-    Session session(package);
+    OpenedPackage session(package);
     ASSERT_EQ(0u, session.openResult());
     EXPECT_EQ(package.productCode(), formatText(session.handle(), L"[ProductCode]"));
     EXPECT_EQ(L"C:\\Data\\x.log", formatText(session.handle(), L"[DATADIR]x.log"));
@@ -47,7 +47,7 @@ TEST(Session, FormatTextExpandsPropertyReferences) {
 
 TEST(Session, RollbackIsEnabledUnlessDisableRollbackIsOne) {
     Package package(L"session-rollback");
-    Session session(package);
+    OpenedPackage session(package);
     ASSERT_EQ(0u, session.openResult());
     struct Case {
         const wchar_t* value;
@@ -62,7 +62,7 @@ TEST(Session, RollbackIsEnabledUnlessDisableRollbackIsOne) {
 TEST(Session, AppendPropertiesWritesAPropertyGroup) {
     Package package(L"session-append");
     package.property(L"ALLUSERS", L"1").property(L"BPROP", L"b");
-    Session session(package);
+    OpenedPackage session(package);
     ASSERT_EQ(0u, session.openResult());
 
     std::wstring text;
@@ -81,9 +81,11 @@ TEST(TableReader, JoinedReadWritesKeptRowsWithPropertyAndFormatColumns) {
         .rows(L"RemoveFile", {{L"a", L"Main", L"x|*.log", L"DATADIR", L"1"},
                               {L"b", L"Main", L"", L"UNSET_DIR", L"2"},
                               {L"c", L"Main", L"[ProductCode]", L"DATADIR", L"3"},
+                              {L"dropped", L"Main", L"z", L"DATADIR", L"1"},
                               {L"noext", L"Main", L"y", L"DATADIR", L"1"}})
-        .rows(L"VU_RemoveFile", {{L"a", L"", L"3"}, {L"b", L"0", L""}, {L"c", L"", L"1"}});
-    Session session(package);
+        .rows(L"VU_RemoveFile",
+              {{L"a", L"", L"3"}, {L"b", L"0", L""}, {L"c", L"", L"1"}, {L"dropped", L"", L"0"}});
+    OpenedPackage session(package);
     ASSERT_EQ(0u, session.openResult());
 
     const std::vector<TableSpec> specs = {
@@ -97,20 +99,23 @@ TEST(TableReader, JoinedReadWritesKeptRowsWithPropertyAndFormatColumns) {
     std::vector<std::wstring> visited;
     const ActionLog log(session.handle(), L"test");
     MsiTableReader reader(session.handle());
-    // The selector takes the standard row it looks at away; every row is still visited once.
+    // The selector takes the standard row it looks at away and drops "dropped"; every row
+    // is still visited once, and only the kept ones are written.
     const std::wstring text = collectRows(log, reader, specs, [&](const ActionLog& rowLog, TableRow& row) {
         visited.push_back(row.value(L"FileKey"));
         takeOverStandardRow(rowLog, L"RemoveFile", L"FileKey", row.value(L"FileKey"));
-        return row.value(L"FileKey") != L"b" || true;
+        return row.value(L"FileKey") != L"dropped";
     });
     std::sort(visited.begin(), visited.end());
-    EXPECT_EQ((std::vector<std::wstring>{L"a", L"b", L"c"}), visited);
+    EXPECT_EQ((std::vector<std::wstring>{L"a", L"b", L"c", L"dropped"}), visited);
 
     ActionData data(text);
     ASSERT_TRUE(data.parse());
     ASSERT_EQ(1u, data.groupCount());
     std::map<std::wstring, ActionDataRecord> byKey;
     for (const auto& record : data.group(0)) byKey[record.at(0)] = record;
+    EXPECT_EQ(3u, byKey.size());
+    EXPECT_FALSE(byKey.contains(L"dropped"));
     EXPECT_EQ((ActionDataRecord{L"a", L"x|*.log", L"C:\\Data\\", L"1", L"a", L"", L"3"}), byKey[L"a"]);
     EXPECT_EQ((ActionDataRecord{L"b", L"", L"", L"2", L"b", L"0", L""}), byKey[L"b"]);
     EXPECT_EQ((ActionDataRecord{L"c", package.productCode(), L"C:\\Data\\", L"3", L"c", L"", L"1"}), byKey[L"c"]);
@@ -125,7 +130,7 @@ TEST(TableReader, JoinedReadWritesKeptRowsWithPropertyAndFormatColumns) {
 TEST(TableReader, AbsentTablesAndBadStatementsGiveNoRows) {
     Package package(L"reader-absent");
     package.component(L"Main").rows(L"RemoveFile", {{L"a", L"Main", L"", L"DIR", L"1"}});
-    Session session(package);
+    OpenedPackage session(package);
     ASSERT_EQ(0u, session.openResult());
 
     MsiTableReader reader(session.handle());
@@ -154,7 +159,7 @@ TEST(TableReader, AbsentTablesAndBadStatementsGiveNoRows) {
 TEST(TableReader, LookupValueGivesTheLastMatchOrNothing) {
     Package package(L"reader-lookup");
     package.component(L"Comp32").component(L"Comp64", 0x100);
-    Session session(package);
+    OpenedPackage session(package);
     ASSERT_EQ(0u, session.openResult());
     EXPECT_EQ(L"256", lookupValue(session.handle(), L"Component", L"Component", L"Attributes", L"Comp64"));
     EXPECT_EQ(L"0", lookupValue(session.handle(), L"Component", L"Component", L"Attributes", L"Comp32"));
@@ -164,7 +169,7 @@ TEST(TableReader, LookupValueGivesTheLastMatchOrNothing) {
 
 TEST(TableReader, BinaryColumnsAreReadAsStreams) {
     Package package(L"reader-binary");
-    Session session(package);
+    OpenedPackage session(package);
     ASSERT_EQ(0u, session.openResult());
     MsiTableReader reader(session.handle());
     ASSERT_TRUE(reader.openTable(L"Binary", {}, {L"Name"}));

@@ -4,24 +4,22 @@
 #include <windows.h>
 #include <msi.h>
 
+#include "common/unique_any.h"
 #include "package.h"
 
 namespace tidewell::test {
 
-class Session {
+class OpenedPackage {
 public:
     // Builds the package and opens it with MsiOpenPackageW; handle() is 0 on failure.
-    explicit Session(Package& package);
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
-    MSIHANDLE handle() const { return handle_; }
+    explicit OpenedPackage(Package& package);
+    MSIHANDLE handle() const { return handle_.get(); }
     UINT openResult() const { return result_; }
     // Runs the costing actions so that component states are known.
     UINT cost();
 
 private:
-    MSIHANDLE handle_ = 0;
+    unique_msihandle handle_;
     UINT result_ = 0;
 };
 

@@ -1,9 +1,9 @@
-# Writes the authoring kit's IDT files into a C++ header, byte for byte, so that the
-# tool carries the very files that authoring/ ships.
-#   cmake -DOUTPUT=<header> -DKIT=<authoring folder> -P embed_kit.cmake
+# Writes the authoring kit's IDT files into a C++ header, byte for byte, so that a
+# program carries the very files that authoring/ ships.
+#   cmake -DOUTPUT=<header> -DKIT=<authoring folder> -DNAMESPACE=<namespace> -P embed_kit.cmake
 file(GLOB files RELATIVE ${KIT} ${KIT}/*.idt)
 list(SORT files)
-set(text "// Generated from authoring/*.idt by tools/add-to-package/embed_kit.cmake.\n#pragma once\n\nnamespace tidewell::add {\n\nstruct KitFile {\n    const char* name;\n    const unsigned char* bytes;\n    unsigned size;\n};\n\n")
+set(text "// Generated from authoring/*.idt by cmake/embed_kit.cmake.\n#pragma once\n\nnamespace ${NAMESPACE} {\n\nstruct KitFile {\n    const char* name;\n    const unsigned char* bytes;\n    unsigned size;\n};\n\n")
 set(index 0)
 set(table "")
 foreach(name ${files})
@@ -13,7 +13,7 @@ foreach(name ${files})
   string(APPEND table "    {\"${name}\", kKitFile${index}, sizeof kKitFile${index}},\n")
   math(EXPR index "${index} + 1")
 endforeach()
-string(APPEND text "\ninline constexpr KitFile kKitFiles[] = {\n${table}};\n\n}  // namespace tidewell::add\n")
+string(APPEND text "\ninline constexpr KitFile kKitFiles[] = {\n${table}};\n\n}  // namespace ${NAMESPACE}\n")
 file(WRITE ${OUTPUT}.new "${text}")
 file(COPY_FILE ${OUTPUT}.new ${OUTPUT} ONLY_IF_DIFFERENT)
 file(REMOVE ${OUTPUT}.new)

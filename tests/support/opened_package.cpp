@@ -1,21 +1,17 @@
-#include "session.h"
+#include "opened_package.h"
 
 #include <msiquery.h>
 
 namespace tidewell::test {
 
-Session::Session(Package& package) {
+OpenedPackage::OpenedPackage(Package& package) {
     MsiSetInternalUI(INSTALLUILEVEL_NONE, nullptr);
-    result_ = MsiOpenPackageW(package.build().c_str(), &handle_);
+    result_ = MsiOpenPackageW(package.build().c_str(), handle_.put());
 }
 
-Session::~Session() {
-    if (handle_ != 0) MsiCloseHandle(handle_);
-}
-
-UINT Session::cost() {
+UINT OpenedPackage::cost() {
     for (const wchar_t* action : {L"CostInitialize", L"FileCost", L"CostFinalize"}) {
-        const UINT result = MsiDoActionW(handle_, action);
+        const UINT result = MsiDoActionW(handle_.get(), action);
         if (result != ERROR_SUCCESS) return result;
     }
     return ERROR_SUCCESS;

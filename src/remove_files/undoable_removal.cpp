@@ -3,29 +3,20 @@
 #include "common/text.h"
 #include "remove_files/removal_worker.h"
 #include "undo/undo_transaction.h"
-#include "win/user_script.h"
+#include "win/command_script.h"
 
 namespace tidewell {
 
-namespace {
-std::wstring itemCount(const UndoTransaction& transaction) {
-    size_t items = 0;
-    for (const auto& entry : transaction.fileStores()) items += entry.second->storedOf().size();
-    return toDecimal(static_cast<long long>(items));
-}
-}  // namespace
-
 UINT removeFilesUndoable(MSIHANDLE installer) {
     const ActionLog log(installer, L"OnVuRemoveFilesUndoable");
-    UserScript script(&log);
+    CommandScript script(&log);
     UndoTransaction transaction(&script, &log);
     const UINT result = removeFiles(log, &transaction);
-    if (script.hasCommands()) {
-        const std::vector<std::wstring> images = msiexecImages();
-        if (!script.run(&images)) log.line(L"no installer process of a user was found: network items stay in place");
-    }
+    if (!script.runForInstallingUsers())
+        log.line(L"no installer process of a user was found: network items stay in place");
     if (transaction.saveJournal())
-        log.line(L"journal " + journalFile() + L" written: " + itemCount(transaction) + L" items can be undone");
+        log.line(L"journal " + journalFile() + L" written: " + toDecimal(transaction.itemCount()) +
+                 L" items can be undone");
     else
         log.line(L"the removed items stay in the VU_RecycleBin stores; without a journal they cannot be undone");
     transaction.keep();
@@ -34,24 +25,21 @@ UINT removeFilesUndoable(MSIHANDLE installer) {
 
 UINT commitRemoveFiles(MSIHANDLE installer) {
     const ActionLog log(installer, L"OnVuRemoveFilesCommit");
-    UserScript script(&log);
+    CommandScript script(&log);
     UndoTransaction transaction(&script, &log);
     if (transaction.loadJournal())
-        log.line(L"deleting " + itemCount(transaction) + L" removed items for good");
+        log.line(L"deleting " + toDecimal(transaction.itemCount()) + L" removed items for good");
     return ERROR_SUCCESS;
 }
 
 UINT undoRemoveFiles(MSIHANDLE installer) {
     const ActionLog log(installer, L"OnVuUndoRemoveFiles");
-    UserScript script(&log);
+    CommandScript script(&log);
     UndoTransaction transaction(&script, &log);
     if (!transaction.loadJournal()) return ERROR_SUCCESS;
-    log.line(L"putting back " + itemCount(transaction) + L" removed items");
+    log.line(L"putting back " + toDecimal(transaction.itemCount()) + L" removed items");
     transaction.restoreAll();
-    if (script.hasCommands()) {
-        const std::vector<std::wstring> images = msiexecImages();
-        if (!script.run(&images)) transaction.keepNetworkStores();
-    }
+    if (!script.runForInstallingUsers()) transaction.keepNetworkStores();
     return ERROR_SUCCESS;
 }
 

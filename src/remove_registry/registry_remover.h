@@ -10,6 +10,7 @@
 
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "win/registry_key.h"
 
 namespace tidewell {
 
@@ -36,8 +37,6 @@ public:
     // Returns 0.
     UINT run();
 
-    // The root key of a Root column value, with ALLUSERS "1" making -1 per-machine.
-    HKEY resolveRoot(int root) const;
     // The progress text: short root name, key and value name, backslash separated (a
     // whole-key removal ends with the backslash after the key).
     static std::wstring describe(HKEY root, const std::wstring& key, const std::wstring& name);
@@ -47,10 +46,8 @@ public:
 
 private:
     UINT removeEntry(const RegistryRemovalEntry& entry);
-    // One ACTIONDATA message; 0, 1602 on a cancel (ignored by the caller) or 1603.
-    UINT reportProgress(const std::wstring& text) const;
-    bool removeKeyTree(HKEY root, const std::wstring& key, bool useNativeView) const;
-    bool removeValue(HKEY root, const std::wstring& key, const std::wstring& name, bool useNativeView) const;
+    bool removeKeyTree(HKEY root, const std::wstring& key, RegistryView view) const;
+    bool removeValue(HKEY root, const std::wstring& key, const std::wstring& name, RegistryView view) const;
 
     MSIHANDLE installer_;
     ActionLog log_;

@@ -106,12 +106,11 @@ std::vector<std::wstring> recycleBins() {
 std::wstring journalPath() { return tempFolder() + L"VUBB_id1f2e3d4b5a.tmp"; }
 
 void regDeleteTree(HKEY root, const std::wstring& key, REGSAM view) {
-    std::wstring parent, leaf;
-    splitAtLastBackslash(key, parent, leaf);
+    const PathParts parts = splitAtLastBackslash(key);
     HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, &handle) != ERROR_SUCCESS) return;
-    RegDeleteTreeW(handle, leaf.c_str());
-    RegDeleteKeyExW(handle, leaf.c_str(), view, 0);
+    if (RegOpenKeyExW(root, parts.parent.c_str(), 0, KEY_ALL_ACCESS | view, &handle) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(handle, parts.leaf.c_str());
+    RegDeleteKeyExW(handle, parts.leaf.c_str(), view, 0);
     RegCloseKey(handle);
 }
 

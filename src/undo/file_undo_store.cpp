@@ -58,12 +58,9 @@ bool FileUndoStore::take(const std::wstring& path) {
     const std::wstring item = record(path);
     createFolder(item);
     if (isNetworkPath(path)) {
-        // The user's account can reach the share; the installer's may not.
-        if (script_ != nullptr &&
-            script_->append(buildMoveCommands(path, item, SourcePart::Item, DestinationFolder::Create)))
+        if (appendNetworkCommands(path, buildMoveCommands(path, item, SourcePart::Item, DestinationFolder::Create),
+                                  L" kept"))
             return true;
-        logLine(script_ == nullptr ? L"network item " + path + L" kept: no script for network items"
-                                   : L"network item " + path + L" kept: it cannot be written into the script");
         forget(path);
         ::RemoveDirectoryW(item.c_str());
         return false;
@@ -74,6 +71,15 @@ bool FileUndoStore::take(const std::wstring& path) {
         forget(path);
         ::RemoveDirectoryW(item.c_str());
     }
+    return false;
+}
+
+bool FileUndoStore::appendNetworkCommands(const std::wstring& path, const std::wstring& commands,
+                                          const wchar_t* outcome) {
+    // The user's account can reach the share; the installer's may not.
+    if (script_ != nullptr && script_->append(commands)) return true;
+    logLine(L"network item " + path + outcome +
+            (script_ == nullptr ? L": no script for network items" : L": it cannot be written into the script"));
     return false;
 }
 
@@ -93,12 +99,9 @@ bool FileUndoStore::keepCopy(const std::wstring& path) {
     const std::wstring item = record(path);
     createFolder(item);
     if (isNetworkPath(path)) {
-        // Copied by the user's script, in the account that can reach the share.
-        if (script_ != nullptr &&
-            script_->append(buildCopyCommands(path, item, SourcePart::Item, DestinationFolder::Create)))
+        if (appendNetworkCommands(path, buildCopyCommands(path, item, SourcePart::Item, DestinationFolder::Create),
+                                  L" not copied"))
             return true;
-        logLine(script_ == nullptr ? L"network item " + path + L" not copied: no script for network items"
-                                   : L"network item " + path + L" not copied: it cannot be written into the script");
     } else if (isFolder(path)) {
         if (copyNow(path, item, SourcePart::Item, DestinationFolder::Existing, log_) &&
             pathExists(item + L"\\" + leafName(path)))

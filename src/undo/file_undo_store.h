@@ -27,6 +27,9 @@ protected:
     bool isStoreLocation(const std::wstring& location) const override;
 
 private:
+    // Puts a network item's commands into the script; false, logged as "network item
+    // <path><outcome>: ...", when there is no script or the commands cannot go into it.
+    bool appendNetworkCommands(const std::wstring& path, const std::wstring& commands, const wchar_t* outcome);
     bool takeLocal(const std::wstring& path, const std::wstring& item);
 };
 

@@ -5,7 +5,7 @@
 #include "win/folder_removal.h"
 #include "win/paths.h"
 #include "undo/undo_transaction.h"
-#include "win/user_script.h"
+#include "win/command_script.h"
 #include "msi/session.h"
 #include "win/registry_key.h"
 
@@ -15,39 +15,30 @@ namespace {
 
 constexpr size_t kWorkListGroups = 2;
 
-size_t itemCount(const UndoTransaction& transaction) {
-    size_t items = 0;
-    for (const auto& entry : transaction.fileStores()) items += entry.second->storedOf().size();
-    for (const auto& entry : transaction.registryStores()) items += entry.second->storedOf().size();
-    return items;
-}
-
 std::wstring count(size_t n) { return toDecimal(static_cast<long long>(n)); }
 
 void dropTrailingBackslashes(std::wstring& path) {
     while (path.size() > 1 && path.back() == L'\\') path.pop_back();
 }
 
-// Puts back every item of one store, one log line each. A store that could not put
-// everything back keeps what it holds.
-template <typename Store>
-void restoreStore(const ActionLog& log, Store& store, bool network) {
-    std::vector<std::pair<std::wstring, std::wstring>> items(store.storedOf().begin(), store.storedOf().end());
-    bool all = true;
-    for (const auto& [path, copy] : items) {
-        if (!store.restoreItem(path)) {
-            all = false;
-            log.line(L"could not restore " + path + L"; the copy stays in " + copy);
-        } else if (network) {
-            log.line(L"restore of " + path + L" goes into the user's script");
-        } else {
-            log.line(L"restored " + path);
-        }
+// One log line for every item restored or not, and one for each store that keeps copies.
+class RestoreLog final : public RestoreReport {
+public:
+    explicit RestoreLog(const ActionLog& log) : log_(log) {}
+
+    void onItem(const UndoStore& store, const std::wstring& path, const std::wstring& stored,
+                bool restored) override {
+        if (!restored) log_.line(L"could not restore " + path + L"; the copy stays in " + stored);
+        else if (store.isNetworkStore()) log_.line(L"restore of " + path + L" goes into the user's script");
+        else log_.line(L"restored " + path);
     }
-    if (all) return;
-    store.disarm();
-    log.line(L"what could not be restored stays in " + store.recordedFolder());
-}
+    void onStoreKept(const UndoStore& store) override {
+        log_.line(L"what could not be restored stays in " + store.recordedLocation());
+    }
+
+private:
+    const ActionLog& log_;
+};
 
 }  // namespace
 
@@ -132,7 +123,7 @@ void PersistentDataBackup::backUp() {
     }
     if (pathExists(backupFile_))
         log_.line(L"an earlier backup file " + backupFile_ + L" is replaced; its copies stay in the stores");
-    UserScript script(&log_);
+    CommandScript script(&log_);
     UndoTransaction transaction(&script, &log_, backupFile_);
     for (const auto& item : items_) {
         const std::wstring path = itemPath(item);
@@ -145,41 +136,35 @@ void PersistentDataBackup::backUp() {
         else
             log_.line(row + L": backed up " + path);
     }
-    if (script.hasCommands()) {
-        const std::vector<std::wstring> images = msiexecImages();
-        if (!script.run(&images))
-            log_.line(L"no installer process of a user was found: network items were not copied");
-    }
+    if (!script.runForInstallingUsers())
+        log_.line(L"no installer process of a user was found: network items were not copied");
     if (transaction.saveJournal())
-        log_.line(L"backup file " + backupFile_ + L" written: " + count(itemCount(transaction)) + L" items");
+        log_.line(L"backup file " + backupFile_ + L" written: " + count(transaction.itemCount()) + L" items");
     else
         log_.line(L"could not write the backup file " + backupFile_ + L"; the copies cannot be restored");
     transaction.keep();
 }
 
-void PersistentDataBackup::restore() { release(true); }
-void PersistentDataBackup::discard() { release(false); }
+void PersistentDataBackup::restore() { release(Ending::Restore); }
+void PersistentDataBackup::discard() { release(Ending::Discard); }
 
-void PersistentDataBackup::release(bool restoring) {
+void PersistentDataBackup::release(Ending ending) {
     {
-        UserScript script(&log_);
+        CommandScript script(&log_);
         UndoTransaction transaction(&script, &log_, backupFile_);
         if (!transaction.loadJournal()) {
             log_.line(std::wstring(L"no backup of this product (") + backupFile_ + L"): nothing to " +
-                      (restoring ? L"restore" : L"discard"));
+                      (ending == Ending::Restore ? L"restore" : L"discard"));
             return;
         }
-        const size_t items = itemCount(transaction);
-        if (restoring) {
+        const size_t items = transaction.itemCount();
+        if (ending == Ending::Restore) {
             log_.line(L"restoring " + count(items) + L" items from " + backupFile_);
-            for (auto& [key, store] : transaction.fileStores()) restoreStore(log_, *store, store->isNetworkStore());
-            for (auto& [key, store] : transaction.registryStores()) restoreStore(log_, *store, false);
-            if (script.hasCommands()) {
-                const std::vector<std::wstring> images = msiexecImages();
-                if (!script.run(&images)) {
-                    log_.line(L"no installer process of a user was found: network items were not restored");
-                    transaction.keepNetworkStores();
-                }
+            RestoreLog report(log_);
+            transaction.restoreAll(&report);
+            if (!script.runForInstallingUsers()) {
+                log_.line(L"no installer process of a user was found: network items were not restored");
+                transaction.keepNetworkStores();
             }
         } else {
             log_.line(L"discarding the backup " + backupFile_ + L": " + count(items) + L" copies");

@@ -46,8 +46,9 @@ private:
     // The full path to copy for an item: the root number rewritten, trailing backslashes
     // dropped; empty (and logged) when the item cannot be backed up.
     std::wstring itemPath(const PersistentItem& item) const;
-    // Restore or discard.
-    void release(bool restoring);
+    // How the copies end: put back first, or only deleted.
+    enum class Ending { Restore, Discard };
+    void release(Ending ending);
 
     const ActionLog& log_;
     std::wstring backupFile_;

@@ -5,7 +5,7 @@
 #include "move_files/file_stamp.h"
 #include "win/folder_tree.h"
 #include "move_files/path_checks.h"
-#include "msi/session.h"
+#include "msi/progress_message.h"
 
 namespace tidewell {
 
@@ -41,7 +41,7 @@ void MoveExecutor::runOne(const MoveOperation& operation) {
     const std::wstring what = quoted(operation.source) + L" to " + quoted(operation.destination);
     switch (operation.options) {
     case kCopyFile:
-        if (copyFile(operation.source, operation.destination, true))
+        if (copyFile(operation.source, operation.destination, ExistingFile::Keep))
             log_.line(L"copied " + what);
         else
             log_.line(L"could not copy " + what + L" (error " + toDecimal(::GetLastError()) + L")");
@@ -56,7 +56,9 @@ void MoveExecutor::runOne(const MoveOperation& operation) {
         log_.line(L"options " + toDecimal(operation.options) + L" for " + what + L": neither copied nor moved");
         break;
     }
-    reportFileProgress(operation.source, destinationFolder);
+    // Source, destination folder and the size of the source (0 once it has moved away).
+    sendActionData(log_.installer(),
+                   {operation.source, destinationFolder, static_cast<int>(fileSize(operation.source))});
 }
 
 void MoveExecutor::undoOne(const MoveOperation& operation) {
@@ -92,17 +94,6 @@ void MoveExecutor::undoOne(const MoveOperation& operation) {
         break;
     }
     removeEmptyFolders(parentFolder(destination), operation.keptAncestor);
-}
-
-UINT MoveExecutor::reportFileProgress(const std::wstring& source, const std::wstring& destinationFolder) {
-    MsiHandleHolder record(::MsiCreateRecord(3));
-    if (!record) return ERROR_INSTALL_FAILURE;
-    if (::MsiRecordSetStringW(record.get(), 1, source.c_str()) != ERROR_SUCCESS ||
-        ::MsiRecordSetStringW(record.get(), 2, destinationFolder.c_str()) != ERROR_SUCCESS ||
-        ::MsiRecordSetInteger(record.get(), 3, static_cast<int>(fileSize(source))) != ERROR_SUCCESS)
-        return ERROR_INSTALL_FAILURE;
-    const int reply = ::MsiProcessMessage(log_.installer(), INSTALLMESSAGE_ACTIONDATA, record.get());
-    return reply == IDCANCEL || reply == IDABORT ? ERROR_INSTALL_USEREXIT : ERROR_SUCCESS;
 }
 
 }  // namespace tidewell

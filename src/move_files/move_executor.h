@@ -30,11 +30,6 @@ public:
     // folders that became empty, down to but not including the kept ancestor.
     void undo();
 
-    // One ACTIONDATA message: source, destination folder, size of the source (0 once it
-    // has been moved away). 1602 when the user cancels (ignored by the caller), 1603
-    // when the record cannot be filled, else 0.
-    UINT reportFileProgress(const std::wstring& source, const std::wstring& destinationFolder);
-
     const std::vector<MoveOperation>& operations() const { return operations_; }
 
 private:

@@ -16,7 +16,11 @@ void MovePlanner::expandEntry(const MoveRow& entry) {
     std::wstring folder = entry.sourceFolder;
     std::wstring pattern = entry.sourceName;
     // Without a name the source folder's last component is the pattern in its parent.
-    if (pattern.empty()) splitAtLastBackslash(entry.sourceFolder, folder, pattern);
+    if (pattern.empty()) {
+        const PathParts parts = splitAtLastBackslash(entry.sourceFolder);
+        folder = parts.parent;
+        pattern = parts.leaf;
+    }
 
     const std::wstring row = L"row " + entry.key + L": ";
     if (!isAbsolutePath(folder)) {
@@ -38,7 +42,7 @@ void MovePlanner::expandEntry(const MoveRow& entry) {
             log_.line(row + L"skipped '" + match + L"': destination '" + destination + L"' is not an absolute path");
             continue;
         }
-        if (equalPaths(match, destination, false)) {
+        if (equalPaths(match, destination, LetterCase::Ignored)) {
             log_.line(row + L"skipped '" + match + L"': it is its own destination");
             continue;
         }

@@ -49,9 +49,9 @@ std::wstring nearestExistingAncestor(const std::wstring& path) {
     return current;
 }
 
-bool equalPaths(const std::wstring& first, const std::wstring& second, bool caseSensitive) {
+bool equalPaths(const std::wstring& first, const std::wstring& second, LetterCase letterCase) {
     if (first.size() != second.size()) return false;
-    return caseSensitive ? first == second : asciiLower(first) == asciiLower(second);
+    return letterCase == LetterCase::Matters ? first == second : asciiLower(first) == asciiLower(second);
 }
 
 }  // namespace tidewell

@@ -24,8 +24,10 @@ bool absolutePathExists(const std::wstring& path);
 // backslashes or slashes; a text without a separator is returned as it is.
 std::wstring nearestExistingAncestor(const std::wstring& path);
 
-// Equal lengths and equal code units, or, when not case-sensitive, equal after folding
+// Whether two paths that differ only in the case of ASCII letters are the same path.
+enum class LetterCase { Matters, Ignored };
+// Equal lengths and equal code units, or, with the case ignored, equal after folding
 // the ASCII letters.
-bool equalPaths(const std::wstring& first, const std::wstring& second, bool caseSensitive);
+bool equalPaths(const std::wstring& first, const std::wstring& second, LetterCase letterCase);
 
 }  // namespace tidewell

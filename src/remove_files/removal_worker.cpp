@@ -3,7 +3,7 @@
 #include "common/text.h"
 #include "win/folder_removal.h"
 #include "win/paths.h"
-#include "msi/session.h"
+#include "msi/progress_message.h"
 
 namespace tidewell {
 
@@ -45,15 +45,8 @@ void RemovalWorker::run(RemovalSink* sink) {
     }
 }
 
-void RemovalWorker::progress(const std::wstring& path) const {
-    MsiHandleHolder record(::MsiCreateRecord(1));
-    if (!record) return;
-    ::MsiRecordSetStringW(record.get(), 1, path.c_str());
-    ::MsiProcessMessage(log_.installer(), INSTALLMESSAGE_ACTIONDATA, record.get());
-}
-
 void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink) {
-    progress(entry.folder);
+    sendActionData(log_.installer(), {entry.folder});
     std::wstring folder = entry.folder;
     removeTrailingBackslash(folder);
     if (isRootFolder(folder)) {
@@ -76,7 +69,7 @@ void RemovalWorker::removePattern(const std::wstring& key, const RemovalRecord& 
     std::wstring folder = entry.folder;
     ensureTrailingBackslash(folder);
     const std::wstring pattern = folder + longFileName(entry.fileName);
-    progress(pattern);
+    sendActionData(log_.installer(), {pattern});
 
     WIN32_FIND_DATAW data;
     const unique_hfind search = findFirst(pattern, data);

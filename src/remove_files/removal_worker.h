@@ -34,7 +34,6 @@ public:
 private:
     void removeFolderEntry(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink);
     void removePattern(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink);
-    void progress(const std::wstring& path) const;
 
     const ActionLog& log_;
     std::map<std::wstring, RemovalRecord> entries_;

@@ -2,7 +2,7 @@
 
 #include "common/text.h"
 #include "win/paths.h"
-#include "msi/session.h"
+#include "msi/progress_message.h"
 #include "win/registry_key.h"
 
 namespace tidewell {
@@ -10,7 +10,7 @@ namespace {
 
 constexpr wchar_t kWholeKey[] = L"-";
 
-std::wstring viewNote(bool useNativeView) { return useNativeView ? L" (native 64-bit view)" : L""; }
+std::wstring viewNote(RegistryView view) { return view == RegistryView::Native ? L" (native 64-bit view)" : L""; }
 
 }  // namespace
 
@@ -38,17 +38,6 @@ void RegistryRemover::run() {
     for (const auto& [id, entry] : entries_) removeEntry(entry);
 }
 
-HKEY RegistryRemover::resolveRoot(int root) const {
-    switch (root) {
-    case -1: return allUsers_ == L"1" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
-    case 0: return HKEY_CLASSES_ROOT;
-    case 1: return HKEY_CURRENT_USER;
-    case 2: return HKEY_LOCAL_MACHINE;
-    case 3: return HKEY_USERS;
-    default: return HKEY_LOCAL_MACHINE;
-    }
-}
-
 std::wstring RegistryRemover::progressText(HKEY root, const std::wstring& key, const std::wstring& name) {
     std::wstring text = rootShortName(root);
     ensureTrailingBackslash(text);
@@ -58,30 +47,22 @@ std::wstring RegistryRemover::progressText(HKEY root, const std::wstring& key, c
 }
 
 void RegistryRemover::removeEntry(const RegistryRemovalRecord& entry) {
-    const HKEY root = resolveRoot(entry.root);
+    const HKEY root = rootForNumber(entry.root, allUsers_);
+    const RegistryView view = entry.useNativeView ? RegistryView::Native : RegistryView::Own;
     if (entry.name == kWholeKey) {
         const std::wstring text = progressText(root, entry.key, L"");
-        reportProgress(text);
-        if (removeKeyTree(root, entry.key, entry.useNativeView))
-            log_.line(L"removed key " + text + viewNote(entry.useNativeView));
+        sendActionData(log_.installer(), {text});
+        if (removeKeyTree(root, entry.key, view)) log_.line(L"removed key " + text + viewNote(view));
     } else {
         const std::wstring text = progressText(root, entry.key, entry.name);
-        reportProgress(text);
-        if (removeValue(root, entry.key, entry.name, entry.useNativeView))
-            log_.line(L"removed value " + text + viewNote(entry.useNativeView));
+        sendActionData(log_.installer(), {text});
+        if (removeValue(root, entry.key, entry.name, view)) log_.line(L"removed value " + text + viewNote(view));
     }
 }
 
-UINT RegistryRemover::reportProgress(const std::wstring& text) const {
-    MsiHandleHolder record(::MsiCreateRecord(1));
-    if (!record || ::MsiRecordSetStringW(record.get(), 1, text.c_str()) != ERROR_SUCCESS) return ERROR_INSTALL_FAILURE;
-    const int answer = ::MsiProcessMessage(log_.installer(), INSTALLMESSAGE_ACTIONDATA, record.get());
-    return answer == IDCANCEL || answer == IDABORT ? ERROR_INSTALL_USEREXIT : ERROR_SUCCESS;
-}
-
-bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, bool useNativeView) const {
-    const REGSAM access = KEY_ALL_ACCESS | nativeViewAccess(useNativeView);
-    const std::wstring shown = progressText(root, key, L"") + viewNote(useNativeView);
+bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, RegistryView view) const {
+    const REGSAM access = KEY_ALL_ACCESS | viewAccess(view);
+    const std::wstring shown = progressText(root, key, L"") + viewNote(view);
     // "Software\Vendor\" names the key Software\Vendor. A key that is empty (or only
     // backslashes) would name the root itself: removing everything under a root is
     // never what a row means, so it is refused.
@@ -91,23 +72,25 @@ bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, bool use
         log_.line(L"key " + shown + L" not removed: an empty key would name the whole root");
         return false;
     }
-    std::wstring parent, subkey;
-    splitAtLastBackslash(path, parent, subkey);
-    const RegistryKey parentKey(root, parent, false, access);
+    PathParts parts = splitAtLastBackslash(path);
+    // A key whose only backslash leads it is asked for under the root by its whole text:
+    // the backslash is not dropped to make a name the row did not write.
+    if (parts.parent.empty()) parts.leaf = path;
+    const RegistryKey parentKey(root, parts.parent, IfMissing::Fail, access);
     if (!parentKey.isOpen()) {
         log_.line(L"key " + shown + L" not removed: its parent key does not exist or cannot be opened");
         return false;
     }
-    if (deleteKeyTree(parentKey.handle(), subkey)) return true;
-    const RegistryKey stillThere(root, path, false, nativeViewAccess(useNativeView));
+    if (deleteKeyTree(parentKey.handle(), parts.leaf)) return true;
+    const RegistryKey stillThere(root, path, IfMissing::Fail, viewAccess(view));
     log_.line(L"key " + shown + (stillThere.isOpen() ? L" could not be removed" : L" not removed: it does not exist"));
     return false;
 }
 
 bool RegistryRemover::removeValue(HKEY root, const std::wstring& key, const std::wstring& name,
-                                  bool useNativeView) const {
-    const std::wstring shown = progressText(root, key, name) + viewNote(useNativeView);
-    const RegistryKey registryKey(root, key, false, KEY_ALL_ACCESS | nativeViewAccess(useNativeView));
+                                  RegistryView view) const {
+    const std::wstring shown = progressText(root, key, name) + viewNote(view);
+    const RegistryKey registryKey(root, key, IfMissing::Fail, KEY_ALL_ACCESS | viewAccess(view));
     if (!registryKey.isOpen()) {
         log_.line(L"value " + shown + L" not removed: its key does not exist or cannot be opened");
         return false;

@@ -11,6 +11,7 @@
 #include "msi/action_data.h"
 #include "msi/action_log.h"
 #include "remove_registry/registry_removal_record.h"
+#include "win/registry_key.h"
 
 namespace tidewell {
 
@@ -27,8 +28,6 @@ public:
     // Processes every entry; a failure of one entry is logged and the next one goes on.
     void run();
 
-    // The root key of a Root column value, with ALLUSERS "1" making -1 per-machine.
-    HKEY resolveRoot(int root) const;
     // The progress text: short root name, key and value name, backslash separated (a
     // whole-key removal ends with the backslash after the key).
     static std::wstring progressText(HKEY root, const std::wstring& key, const std::wstring& name);
@@ -38,10 +37,8 @@ public:
 
 private:
     void removeEntry(const RegistryRemovalRecord& entry);
-    // One ACTIONDATA message; 0, 1602 on a cancel (ignored by the caller) or 1603.
-    UINT reportProgress(const std::wstring& text) const;
-    bool removeKeyTree(HKEY root, const std::wstring& key, bool useNativeView) const;
-    bool removeValue(HKEY root, const std::wstring& key, const std::wstring& name, bool useNativeView) const;
+    bool removeKeyTree(HKEY root, const std::wstring& key, RegistryView view) const;
+    bool removeValue(HKEY root, const std::wstring& key, const std::wstring& name, RegistryView view) const;
 
     const ActionLog& log_;
     RegistryRemovalList entries_;

@@ -30,7 +30,7 @@ FileUndoStore::~FileUndoStore() {
 
 bool FileUndoStore::isNetworkStore() const { return isNetworkPath(key_.size() < 3 ? key_ + L"\\" : key_); }
 
-std::wstring FileUndoStore::prepareFolder() {
+std::wstring FileUndoStore::prepareLocation() {
     std::wstring base = storeBase(key_);
     if (!isFolder(base) && !createFolder(base)) {
         logLine(L"cannot create " + base + L"; the store goes into the temporary folder");
@@ -49,19 +49,18 @@ std::wstring FileUndoStore::prepareFolder() {
     return folder;
 }
 
-bool FileUndoStore::isStoreFolder(const std::wstring& folder) const {
-    return isGuidFolderOf(folder, storeBase(key_)) || isGuidFolderOf(folder, storeBase(tempFolder()));
+bool FileUndoStore::isStoreLocation(const std::wstring& location) const {
+    return isGuidChildOf(location, storeBase(key_)) || isGuidChildOf(location, storeBase(tempFolder()));
 }
 
 bool FileUndoStore::take(const std::wstring& path) {
-    if (folder().empty()) return false;
+    if (location().empty()) return false;
     const std::wstring item = record(path);
     createFolder(item);
     if (isNetworkPath(path)) {
-        // The user's account can reach the share; the installer's may not.
-        if (script_ != nullptr && script_->append(buildMoveCommands(path, item, false, true))) return true;
-        logLine(script_ == nullptr ? L"network item " + path + L" kept: no script for network items"
-                                   : L"network item " + path + L" kept: it cannot be written into the script");
+        if (appendNetworkCommands(path, buildMoveCommands(path, item, SourcePart::Item, DestinationFolder::Create),
+                                  L" kept"))
+            return true;
         forget(path);
         ::RemoveDirectoryW(item.c_str());
         return false;
@@ -75,9 +74,18 @@ bool FileUndoStore::take(const std::wstring& path) {
     return false;
 }
 
+bool FileUndoStore::appendNetworkCommands(const std::wstring& path, const std::wstring& commands,
+                                          const wchar_t* outcome) {
+    // The user's account can reach the share; the installer's may not.
+    if (script_ != nullptr && script_->append(commands)) return true;
+    logLine(L"network item " + path + outcome +
+            (script_ == nullptr ? L": no script for network items" : L": it cannot be written into the script"));
+    return false;
+}
+
 bool FileUndoStore::takeLocal(const std::wstring& path, const std::wstring& item) {
     if (isFolder(path)) {
-        moveNow(path, item, false, false, log_);
+        moveNow(path, item, SourcePart::Item, DestinationFolder::Existing, log_);
         if (!pathExists(path)) return true;
         logLine(L"could not move folder " + path + L" into " + item);
         return false;
@@ -87,20 +95,21 @@ bool FileUndoStore::takeLocal(const std::wstring& path, const std::wstring& item
 }
 
 bool FileUndoStore::keepCopy(const std::wstring& path) {
-    if (folder().empty()) return false;
+    if (location().empty()) return false;
     const std::wstring item = record(path);
     createFolder(item);
     if (isNetworkPath(path)) {
-        // Copied by the user's script, in the account that can reach the share.
-        if (script_ != nullptr && script_->append(buildCopyCommands(path, item, false, true))) return true;
-        logLine(script_ == nullptr ? L"network item " + path + L" not copied: no script for network items"
-                                   : L"network item " + path + L" not copied: it cannot be written into the script");
+        if (appendNetworkCommands(path, buildCopyCommands(path, item, SourcePart::Item, DestinationFolder::Create),
+                                  L" not copied"))
+            return true;
     } else if (isFolder(path)) {
-        if (copyNow(path, item, false, false, log_) && pathExists(item + L"\\" + leafName(path))) return true;
+        if (copyNow(path, item, SourcePart::Item, DestinationFolder::Existing, log_) &&
+            pathExists(item + L"\\" + leafName(path)))
+            return true;
         logLine(L"could not copy folder " + path + L" into " + item);
     } else if (!pathExists(path)) {
         logLine(path + L" not copied: it does not exist");
-    } else if (copyFile(path, item + L"\\" + leafName(path), false)) {
+    } else if (copyFile(path, item + L"\\" + leafName(path), ExistingFile::Replace)) {
         return true;
     } else {
         logLine(L"could not copy " + path + L" into " + item + L" (error " + toDecimal(::GetLastError()) + L")");
@@ -117,7 +126,8 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
     const std::wstring stored = found->second;
     const std::wstring destination = parentFolder(path);
     if (isNetworkPath(path)) {
-        if (script_ == nullptr || !script_->append(buildMoveCommands(stored, destination, true, true))) {
+        if (script_ == nullptr ||
+            !script_->append(buildMoveCommands(stored, destination, SourcePart::Contents, DestinationFolder::Create))) {
             logLine(L"cannot schedule the return of network item " + path + L"; it stays in " + stored);
             return false;
         }
@@ -132,7 +142,7 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
                     stored);
             return false;
         }
-        moveNow(stored, destination, true, true, log_);
+        moveNow(stored, destination, SourcePart::Contents, DestinationFolder::Create, log_);
         removeFolderIfEmpty(stored, nullptr);
         if (pathExists(stored) || !pathExists(path)) {
             logLine(L"could not put back " + path + L"; what is left stays in " + stored);
@@ -156,9 +166,10 @@ bool FileUndoStore::discardItem(const std::wstring& path) {
 
 bool FileUndoStore::finish() {
     for (const auto& path : storedPaths()) discardItem(path);
-    if (folder_.empty()) return true;
-    if (pathExists(folder_) && !removeFolderTree(folder_, nullptr)) logLine(L"could not delete the store " + folder_);
-    const std::wstring base = parentFolder(folder_);
+    if (location_.empty()) return true;
+    if (pathExists(location_) && !removeFolderTree(location_, nullptr))
+        logLine(L"could not delete the store " + location_);
+    const std::wstring base = parentFolder(location_);
     if (isFolderEmpty(base)) removeFolderIfEmpty(base, nullptr);
     return true;
 }

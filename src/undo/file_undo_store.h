@@ -1,6 +1,6 @@
 #pragma once
 // The undo store of one drive or share: taken items move into numbered item folders of
-// "<root>\VU_RecycleBin\{GUID}" and back. Network items move through the UserScript,
+// "<root>\VU_RecycleBin\{GUID}" and back. Network items move through the CommandScript,
 // which runs in the account of the user who started the installation.
 #include "undo/undo_store.h"
 
@@ -20,13 +20,16 @@ public:
     bool finish() override;
 
     // True for a store of a share or of a drive whose type is remote.
-    bool isNetworkStore() const;
+    bool isNetworkStore() const override;
 
 protected:
-    std::wstring prepareFolder() override;
-    bool isStoreFolder(const std::wstring& folder) const override;
+    std::wstring prepareLocation() override;
+    bool isStoreLocation(const std::wstring& location) const override;
 
 private:
+    // Puts a network item's commands into the script; false, logged as "network item
+    // <path><outcome>: ...", when there is no script or the commands cannot go into it.
+    bool appendNetworkCommands(const std::wstring& path, const std::wstring& commands, const wchar_t* outcome);
     bool takeLocal(const std::wstring& path, const std::wstring& item);
 };
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "win/guid_text.h"
+#include "win/paths.h"
 #include "win/registry_key.h"
 
 namespace tidewell {
@@ -20,21 +21,15 @@ struct ParentKey {
         HKEY root = nullptr;
         std::wstring subkey;
         if (!parseRegistryPath(path, root, subkey)) return;
-        std::wstring parent;
-        splitRegistryPath(subkey, parent, leaf);
+        PathParts parts = splitAtLastBackslash(subkey);
+        leaf = std::move(parts.leaf);
         if (leaf.empty()) return;
-        key = std::make_unique<RegistryKey>(root, parent, false, extraAccess);
+        key = std::make_unique<RegistryKey>(root, parts.parent, IfMissing::Fail, extraAccess);
     }
     bool isOpen() const { return key && key->isOpen(); }
 };
 
 }  // namespace
-
-void splitRegistryPath(const std::wstring& path, std::wstring& parent, std::wstring& leaf) {
-    const size_t at = path.rfind(L'\\');
-    parent = at == std::wstring::npos ? std::wstring() : path.substr(0, at);
-    leaf = at == std::wstring::npos ? path : path.substr(at + 1);
-}
 
 RegistryUndoStore::~RegistryUndoStore() {
     if (!finishOnDestroy_) return;
@@ -50,16 +45,16 @@ bool RegistryUndoStore::take(const std::wstring& path) {
     return false;
 }
 
-std::wstring RegistryUndoStore::prepareFolder() {
+std::wstring RegistryUndoStore::prepareLocation() {
     const std::wstring guid = newGuidText();
     if (guid.empty()) return {};
-    const std::wstring folder = std::wstring(kRegistryStoreBase) + L"\\" + guid;
-    if (!RegistryKey(folder, true).isOpen()) {
-        logLine(L"cannot create the store key " + folder);
+    const std::wstring key = std::wstring(kRegistryStoreBase) + L"\\" + guid;
+    if (!RegistryKey(key, IfMissing::Create).isOpen()) {
+        logLine(L"cannot create the store key " + key);
         return {};
     }
     prepared_ = true;
-    return folder;
+    return key;
 }
 
 bool RegistryUndoStore::keepCopy(const std::wstring& path) {
@@ -72,16 +67,14 @@ bool RegistryUndoStore::keepCopy(const std::wstring& path) {
         logLine(L"registry item " + path + L" not copied: its parent key cannot be opened");
         return false;
     }
-    if (folder().empty()) return false;
+    if (location().empty()) return false;
     const std::wstring item = record(path, source.leaf);
     {
-        const RegistryKey copy(item, true);
+        const RegistryKey copy(item, IfMissing::Create);
         if (copy.isOpen() && copyKeyTree(source.key->handle(), source.leaf, copy.handle())) return true;
     }
     logLine(L"registry item " + path + L" not copied: it does not exist or cannot be read");
-    std::wstring number, leaf;
-    splitRegistryPath(item, number, leaf);
-    const ParentKey numbered(number, KEY_ALL_ACCESS);
+    const ParentKey numbered(splitAtLastBackslash(item).parent, KEY_ALL_ACCESS);
     if (numbered.isOpen()) deleteKeyTree(numbered.key->handle(), numbered.leaf);
     forget(path);
     return false;
@@ -95,7 +88,7 @@ bool RegistryUndoStore::restoreItem(const std::wstring& path) {
         logLine(L"could not restore " + path + L": the store key " + found->second + L" cannot be opened");
         return false;
     }
-    const RegistryKey original(path, true, KEY_ALL_ACCESS);
+    const RegistryKey original(path, IfMissing::Create, KEY_ALL_ACCESS);
     if (!original.isOpen()) {
         logLine(L"could not restore " + path + L": the key cannot be created or opened for writing");
         return false;
@@ -108,9 +101,7 @@ bool RegistryUndoStore::restoreItem(const std::wstring& path) {
 bool RegistryUndoStore::discardItem(const std::wstring& path) {
     const auto found = storedOf_.find(path);
     if (found == storedOf_.end()) return false;
-    std::wstring number, leaf;
-    splitRegistryPath(found->second, number, leaf);
-    const ParentKey numbered(number, KEY_ALL_ACCESS);
+    const ParentKey numbered(splitAtLastBackslash(found->second).parent, KEY_ALL_ACCESS);
     if (!numbered.isOpen() || !deleteKeyTree(numbered.key->handle(), numbered.leaf)) return false;
     forget(path);
     return true;
@@ -118,20 +109,18 @@ bool RegistryUndoStore::discardItem(const std::wstring& path) {
 
 bool RegistryUndoStore::finish() {
     for (const auto& path : storedPaths()) discardItem(path);
-    if (folder_.empty()) return true;
-    const ParentKey base(folder_, KEY_ALL_ACCESS);
+    if (location_.empty()) return true;
+    const ParentKey base(location_, KEY_ALL_ACCESS);
     if (!base.isOpen()) return false;
     deleteKeyTree(base.key->handle(), base.leaf);
     // "VU_RecycleBin" goes only when no other store is left in it.
-    std::wstring baseParent, baseLeaf;
-    splitRegistryPath(folder_, baseParent, baseLeaf);
-    const ParentKey software(baseParent, KEY_ALL_ACCESS);
+    const ParentKey software(splitAtLastBackslash(location_).parent, KEY_ALL_ACCESS);
     if (software.isOpen()) software.key->deleteSubkey(software.leaf);
     return true;
 }
 
-bool RegistryUndoStore::isStoreFolder(const std::wstring& folder) const {
-    return isGuidFolderOf(folder, kRegistryStoreBase);
+bool RegistryUndoStore::isStoreLocation(const std::wstring& location) const {
+    return isGuidChildOf(location, kRegistryStoreBase);
 }
 
 long long RegistryUndoStore::itemNumber(const std::wstring& rest) const {

@@ -29,13 +29,9 @@ public:
     bool finish() override;
 
 protected:
-    std::wstring prepareFolder() override;
-    bool isStoreFolder(const std::wstring& folder) const override;
+    std::wstring prepareLocation() override;
+    bool isStoreLocation(const std::wstring& location) const override;
     long long itemNumber(const std::wstring& rest) const override;
 };
-
-// A registry path split at its last backslash (key names may hold slashes): the parent
-// path and the leaf; the parent is empty when there is no backslash.
-void splitRegistryPath(const std::wstring& path, std::wstring& parent, std::wstring& leaf);
 
 }  // namespace tidewell

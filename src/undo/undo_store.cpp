@@ -13,22 +13,22 @@ void UndoStore::serialise(JournalFields& fields) {
     fields.textMap(storedOf_);
     fields.textMap(pathOf_);
     fields.int32(counter_);
-    fields.text(folder_);
+    fields.text(location_);
 }
 
-const std::wstring& UndoStore::folder() {
-    if (folder_.empty()) folder_ = prepareFolder();
-    return folder_;
+const std::wstring& UndoStore::location() {
+    if (location_.empty()) location_ = prepareLocation();
+    return location_;
 }
 
 void UndoStore::keep() {
     prepared_ = false;
     finishOnDestroy_ = false;
-    folder_.clear();
+    location_.clear();
 }
 
 std::wstring UndoStore::record(const std::wstring& path, const std::wstring& leaf) {
-    std::wstring item = folder_ + L"\\" + toDecimal(counter_);
+    std::wstring item = location_ + L"\\" + toDecimal(counter_);
     if (!leaf.empty()) item += L"\\" + leaf;
     storedOf_[path] = item;
     pathOf_[item] = path;
@@ -43,25 +43,25 @@ void UndoStore::forget(const std::wstring& path) {
     storedOf_.erase(found);
 }
 
-bool isGuidFolderOf(const std::wstring& folder, const std::wstring& base) {
-    if (base.empty() || folder.size() != base.size() + 1 + 38) return false;
-    if (::CompareStringOrdinal(folder.c_str(), static_cast<int>(base.size()), base.c_str(),
+bool isGuidChildOf(const std::wstring& location, const std::wstring& base) {
+    if (base.empty() || location.size() != base.size() + 1 + 38) return false;
+    if (::CompareStringOrdinal(location.c_str(), static_cast<int>(base.size()), base.c_str(),
                                static_cast<int>(base.size()), TRUE) != CSTR_EQUAL)
         return false;
-    return folder[base.size()] == L'\\' && isGuidText(folder.substr(base.size() + 1));
+    return location[base.size()] == L'\\' && isGuidText(location.substr(base.size() + 1));
 }
 
 bool UndoStore::isConsistent() const {
     if (counter_ < 0 || storedOf_.size() != pathOf_.size()) return false;
-    if (folder_.empty()) return storedOf_.empty();
-    if (!isStoreFolder(folder_)) return false;
+    if (location_.empty()) return storedOf_.empty();
+    if (!isStoreLocation(location_)) return false;
     for (const auto& [path, item] : storedOf_) {
         const auto back = pathOf_.find(item);
         if (path.empty() || back == pathOf_.end() || back->second != path) return false;
-        if (item.size() <= folder_.size() + 1 || item.compare(0, folder_.size(), folder_) != 0 ||
-            item[folder_.size()] != L'\\')
+        if (item.size() <= location_.size() + 1 || item.compare(0, location_.size(), location_) != 0 ||
+            item[location_.size()] != L'\\')
             return false;
-        const long long number = itemNumber(item.substr(folder_.size() + 1));
+        const long long number = itemNumber(item.substr(location_.size() + 1));
         if (number < 0 || number >= counter_) return false;
     }
     return true;
@@ -78,9 +78,14 @@ std::vector<std::wstring> UndoStore::storedPaths() const {
     return paths;
 }
 
-bool UndoStore::restoreAll() {
+bool UndoStore::restoreAll(RestoreReport* report) {
     bool all = true;
-    for (const auto& path : storedPaths()) all = restoreItem(path) && all;
+    for (const auto& path : storedPaths()) {
+        const std::wstring stored = storedOf_.at(path);
+        const bool restored = restoreItem(path);
+        if (report) report->onItem(*this, path, stored, restored);
+        all = restored && all;
+    }
     return all;
 }
 

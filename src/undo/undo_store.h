@@ -1,27 +1,43 @@
 #pragma once
 // What every undo store of a transaction holds and writes into the journal: the items it
-// took (both ways round), the next item number and its store folder.
+// took (both ways round), the next item number and its location (a folder for a file
+// store, a registry key for the registry store).
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "undo/journal.h"
-#include "win/user_script.h"
+#include "win/command_script.h"
 #include "common/log_sink.h"
 
 namespace tidewell {
+
+class UndoStore;
+
+// Hears how a restore goes: each item as it is put back (or not), and each store that
+// keeps on disk what it could not put back.
+class RestoreReport {
+public:
+    // stored: where the store holds the item that came from the path.
+    virtual void onItem(const UndoStore& store, const std::wstring& path, const std::wstring& stored,
+                        bool restored) = 0;
+    virtual void onStoreKept(const UndoStore& store) = 0;
+
+protected:
+    ~RestoreReport() = default;
+};
 
 class UndoStore {
 public:
     // key: the store key it serves (a drive root, a share folder, "HKCU"); script and log
     // may be null (without a script, network items are refused).
-    UndoStore(std::wstring key, UserScript* script, const LogSink* log)
+    UndoStore(std::wstring key, CommandScript* script, const LogSink* log)
         : script_(script), log_(log), key_(std::move(key)) {}
     UndoStore(const UndoStore&) = delete;
     UndoStore& operator=(const UndoStore&) = delete;
 
-    // Writes or reads (as the fields do) the journal members, in order: prepared, finishOnDestroy, storedOf, pathOf, counter, folder.
+    // Writes or reads (as the fields do) the journal members, in order: prepared, finishOnDestroy, storedOf, pathOf, counter, location.
     virtual void serialise(JournalFields& fields);
     virtual ~UndoStore() = default;
     // Moves the item into the store; true when the store holds it (or will, once the script runs).
@@ -31,25 +47,28 @@ public:
     // Puts the item that came from the path back; true when it is back (or scheduled).
     virtual bool restoreItem(const std::wstring& path) = 0;
     virtual bool discardItem(const std::wstring& path) = 0;
-    // Every item back, in path order; true only when each one came back.
-    bool restoreAll();
-    // Deletes what the store holds and its folder.
+    // Every item back, in path order, each told to the report when there is one; true only
+    // when each one came back.
+    bool restoreAll(RestoreReport* report = nullptr);
+    // Deletes what the store holds and its location.
     virtual bool finish() = 0;
 
-    // The store folder, made on first use; empty when it cannot be had.
-    const std::wstring& folder();
-    // The folder as recorded, without making one.
-    const std::wstring& recordedFolder() const { return folder_; }
+    // The store's folder or key, made on first use; empty when it cannot be had.
+    const std::wstring& location();
+    // The location as recorded, without making one.
+    const std::wstring& recordedLocation() const { return location_; }
 
-    // Forgets the folder and stops finishing on destruction: what the store holds stays.
+    // Forgets the location and stops finishing on destruction: what the store holds stays.
     void keep();
     // Stops finishing on destruction only.
     void disarm() { finishOnDestroy_ = false; }
-    void setScript(UserScript* script) { script_ = script; }
+    void setScript(CommandScript* script) { script_ = script; }
+    // True for a store whose items move through the network items' script.
+    virtual bool isNetworkStore() const { return false; }
 
     // True when state read from a journal is state this library writes: both maps mirror
-    // each other, every item folder is a numbered folder of the store folder, and the
-    // store folder has the shape of one of this store's folders.
+    // each other, every item is numbered below the store's location, and the location
+    // has the shape of one of this store's locations.
     bool isConsistent() const;
 
     const std::wstring& key() const { return key_; }
@@ -60,21 +79,21 @@ public:
     std::int32_t counter() const { return counter_; }
 
 protected:
-    virtual std::wstring prepareFolder() = 0;
-    virtual bool isStoreFolder(const std::wstring& folder) const = 0;
-    // The item number of a recorded item, given as the text that follows the store folder
+    virtual std::wstring prepareLocation() = 0;
+    virtual bool isStoreLocation(const std::wstring& location) const = 0;
+    // The item number of a recorded item, given as the text that follows the location
     // and a backslash; -1 when the text is not the shape this store records. A file store
     // records the number alone.
     virtual long long itemNumber(const std::wstring& rest) const;
 
-    // Records the next item under the path: "<folder>\<n>", followed by a backslash and
+    // Records the next item under the path: "<location>\<n>", followed by a backslash and
     // the leaf when one is given; returns what was recorded.
     std::wstring record(const std::wstring& path, const std::wstring& leaf = {});
     void forget(const std::wstring& path);
     // The recorded paths, copied: restoring and discarding forget items as they go.
     std::vector<std::wstring> storedPaths() const;
 
-    UserScript* script_;
+    CommandScript* script_;
     const LogSink* log_;
     std::wstring key_;
     bool prepared_ = false;
@@ -82,14 +101,15 @@ protected:
     std::map<std::wstring, std::wstring> storedOf_;
     std::map<std::wstring, std::wstring> pathOf_;
     std::int32_t counter_ = 0;
-    std::wstring folder_;
+    std::wstring location_;
 
     void logLine(const std::wstring& text) const {
         if (log_) log_->line(text);
     }
 };
 
-// A folder name inside the store folder: "<base>\{GUID}" where base is one of the bases.
-bool isGuidFolderOf(const std::wstring& folder, const std::wstring& base);
+// True for "<base>\{GUID}" (base compared without regard to case): the shape of a store's
+// location below one of its bases.
+bool isGuidChildOf(const std::wstring& location, const std::wstring& base);
 
 }  // namespace tidewell

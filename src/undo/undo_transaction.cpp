@@ -5,6 +5,7 @@
 
 #include "common/unique_any.h"
 #include "win/paths.h"
+#include "win/registry_key.h"
 
 namespace tidewell {
 
@@ -13,12 +14,6 @@ const wchar_t* const kRegistryStoreKey = L"HKCU";
 // A journal of this size holds tens of thousands of items; anything larger is not ours.
 constexpr LONGLONG kLargestJournal = 64LL * 1024 * 1024;
 
-bool isRegistryPath(const std::wstring& path) {
-    const std::wstring root = path.substr(0, path.find_first_of(L"\\/"));
-    for (const wchar_t* name : {L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_CLASSES_ROOT", L"HKEY_USERS"})
-        if (root == name) return true;
-    return false;
-}
 void finishStore(UndoStore& store) {
     if (store.finishOnDestroy()) store.finish();
     store.disarm();
@@ -28,13 +23,13 @@ void finishStore(UndoStore& store) {
 std::wstring journalFile() { return tempFolder() + kJournalName; }
 
 std::wstring storeKey(const std::wstring& path) {
-    if (isRegistryPath(path)) return kRegistryStoreKey;
+    if (namedRoot(path) != nullptr) return kRegistryStoreKey;
     if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\') return parentFolder(path);
     if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\') return path.substr(0, 3);
     return {};
 }
 
-UndoTransaction::UndoTransaction(UserScript* script, const LogSink* log, std::wstring journal)
+UndoTransaction::UndoTransaction(CommandScript* script, const LogSink* log, std::wstring journal)
     : script_(script), log_(log), journal_(std::move(journal)), uncaughtAtStart_(std::uncaught_exceptions()) {
     std::vector<std::wstring> drives;
     logicalDrives(drives);
@@ -119,7 +114,7 @@ bool UndoTransaction::readJournal(const std::vector<unsigned char>& bytes) {
     }
     for (const auto& [key, store] : registry) {
         sound = sound && key == kRegistryStoreKey && store->isConsistent();
-        for (const auto& entry : store->storedOf()) sound = sound && isRegistryPath(entry.first);
+        for (const auto& entry : store->storedOf()) sound = sound && namedRoot(entry.first) != nullptr;
     }
     if (!sound) {
         // Nothing read from a damaged journal may act on the disk.
@@ -185,27 +180,33 @@ void UndoTransaction::keep() {
     for (auto& entry : registryStores_) entry.second->keep();
 }
 
-bool UndoTransaction::restoreAll() {
+bool UndoTransaction::restoreAll(RestoreReport* report) {
     bool all = true;
-    for (auto& [key, store] : fileStores_) {
-        if (store->restoreAll()) continue;
+    const auto restore = [&](UndoStore& store) {
+        if (store.restoreAll(report)) return;
         all = false;
-        store->disarm();
-        logLine(L"what could not be put back stays in " + store->recordedFolder());
-    }
-    for (auto& [key, store] : registryStores_) {
-        if (store->restoreAll()) continue;
-        all = false;
-        store->disarm();
-    }
+        store.disarm();
+        if (report) report->onStoreKept(store);
+        else if (store.key() != kRegistryStoreKey)
+            logLine(L"what could not be put back stays in " + store.recordedLocation());
+    };
+    for (auto& [key, store] : fileStores_) restore(*store);
+    for (auto& [key, store] : registryStores_) restore(*store);
     return all;
+}
+
+size_t UndoTransaction::itemCount() const {
+    size_t items = 0;
+    for (const auto& [key, store] : fileStores_) items += store->storedOf().size();
+    for (const auto& [key, store] : registryStores_) items += store->storedOf().size();
+    return items;
 }
 
 void UndoTransaction::keepNetworkStores() {
     for (auto& [key, store] : fileStores_) {
-        if (!store->isNetworkStore() || store->recordedFolder().empty()) continue;
+        if (!store->isNetworkStore() || store->recordedLocation().empty()) continue;
         store->disarm();
-        logLine(L"network items stay in " + store->recordedFolder() + L": the script did not run");
+        logLine(L"network items stay in " + store->recordedLocation() + L": the script did not run");
     }
 }
 

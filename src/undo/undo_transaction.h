@@ -24,7 +24,7 @@ public:
     // A file store for every drive root and the registry store "HKCU". Script and log may
     // be null; without a script, network items are refused. The journal file is the
     // removal journal unless another is given (the backup keeps its own).
-    explicit UndoTransaction(UserScript* script, const LogSink* log = nullptr, std::wstring journal = journalFile());
+    explicit UndoTransaction(CommandScript* script, const LogSink* log = nullptr, std::wstring journal = journalFile());
     // While active: finishes every store and deletes its journal file. When an exception ends
     // the transaction's scope instead, the journal is saved and the stores are kept, so
     // that an undo can still put everything back.
@@ -44,8 +44,12 @@ public:
     bool loadJournal();
     // Ends the transaction without touching the disk: stores and journal stay.
     void keep();
-    // Every store puts every item back; a store that could not keeps what it holds on disk.
-    bool restoreAll();
+    // Every store puts every item back, file stores first; a store that could not keeps
+    // what it holds on disk. The report hears of each item and each kept store; without
+    // one, a kept file store is logged.
+    bool restoreAll(RestoreReport* report = nullptr);
+    // How many items the stores hold.
+    size_t itemCount() const;
     // Network stores keep what they hold (their commands could not run).
     void keepNetworkStores();
 
@@ -68,7 +72,7 @@ private:
         if (log_) log_->line(text);
     }
 
-    UserScript* script_;
+    CommandScript* script_;
     const LogSink* log_;
     std::wstring journal_;
     bool active_ = true;
@@ -77,7 +81,8 @@ private:
     RegistryStores registryStores_;
 };
 
-// The store key of a path: "HKCU" for a registry path, the parent folder of a share path,
+// The store key of a path: "HKCU" for a path that begins with a root's long name (see
+// namedRoot), the parent folder of a share path,
 // the drive root otherwise; empty for a path that is neither.
 std::wstring storeKey(const std::wstring& path);
 

@@ -9,19 +9,13 @@ namespace tidewell {
 
 namespace {
 
-// The text before the last backslash; empty when there is none.
-std::wstring textBeforeLastBackslash(const std::wstring& path) {
-    const size_t at = path.rfind(L'\\');
-    return at == std::wstring::npos ? std::wstring() : path.substr(0, at);
-}
-
 bool isTopOfWalk(const std::wstring& path) {
     return path.find(L'\\') == std::wstring::npos || isDriveRoot(path);
 }
 
 void buildFolder(const std::wstring& path) {
     if (isTopOfWalk(path)) return;
-    const std::wstring parent = textBeforeLastBackslash(path);
+    const std::wstring parent = splitAtLastBackslash(path).parent;
     if (!parent.empty() && !isFolder(parent)) buildFolder(parent);
     createFolder(path);  // an existing folder simply fails to be created again
 }
@@ -46,7 +40,7 @@ void removeEmptyFolders(const std::wstring& folder, const std::wstring& stop) {
     std::wstring current = folder;
     removeTrailingBackslash(current);
     while (current.size() > top.size() && asciiLower(current).rfind(topPrefix, 0) == 0) {
-        const std::wstring parent = textBeforeLastBackslash(current);
+        const std::wstring parent = splitAtLastBackslash(current).parent;
         if (parent.empty()) return;
         ::RemoveDirectoryW(current.c_str());  // only an empty folder goes
         current = parent;

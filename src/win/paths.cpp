@@ -15,9 +15,9 @@ void removeTrailingBackslash(std::wstring& path) {
 std::wstring parentFolder(const std::wstring& path) {
     std::wstring work = path;
     removeTrailingBackslash(work);
-    const size_t at = work.rfind(L'\\');
-    if (at == std::wstring::npos) return path;
-    return work.substr(0, at);
+    PathParts parts = splitAtLastBackslash(work);
+    // A leaf as long as the path means there was no backslash to cut at.
+    return parts.leaf.size() == work.size() ? path : std::move(parts.parent);
 }
 
 std::wstring leafName(const std::wstring& path) {
@@ -25,15 +25,10 @@ std::wstring leafName(const std::wstring& path) {
     return at == std::wstring::npos ? std::wstring() : path.substr(at + 1);
 }
 
-void splitAtLastBackslash(const std::wstring& path, std::wstring& folder, std::wstring& last) {
+PathParts splitAtLastBackslash(const std::wstring& path) {
     const size_t at = path.rfind(L'\\');
-    if (at == std::wstring::npos) {
-        folder.clear();
-        last = path;
-        return;
-    }
-    folder = path.substr(0, at);
-    last = folder.empty() ? path : path.substr(at + 1);
+    if (at == std::wstring::npos) return {{}, path};
+    return {path.substr(0, at), path.substr(at + 1)};
 }
 
 bool isDriveRoot(const std::wstring& path) {
@@ -66,8 +61,8 @@ bool isFolder(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-bool copyFile(const std::wstring& source, const std::wstring& destination, bool failIfExists) {
-    return ::CopyFileW(source.c_str(), destination.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+bool copyFile(const std::wstring& source, const std::wstring& destination, ExistingFile existing) {
+    return ::CopyFileW(source.c_str(), destination.c_str(), existing == ExistingFile::Keep ? TRUE : FALSE) != FALSE;
 }
 
 unique_hfind findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {

@@ -19,9 +19,14 @@ void removeTrailingBackslash(std::wstring& path);  // one backslash at most
 std::wstring parentFolder(const std::wstring& path);
 // The text after the last backslash or slash; empty when there is neither.
 std::wstring leafName(const std::wstring& path);
-// Folder before the last backslash and what follows it; without a backslash the folder
-// is empty; when the only backslash leads the path, the last component is the whole path.
-void splitAtLastBackslash(const std::wstring& path, std::wstring& folder, std::wstring& last);
+// A path cut at its last backslash (registry key names may hold slashes, so only the
+// backslash counts): the text before it and the text after it. Without a backslash the
+// parent is empty and the leaf is the whole path.
+struct PathParts {
+    std::wstring parent;
+    std::wstring leaf;
+};
+PathParts splitAtLastBackslash(const std::wstring& path);
 // "X:" or "X:\" (with any letter).
 bool isDriveRoot(const std::wstring& path);
 
@@ -31,7 +36,10 @@ bool deleteFile(const std::wstring& path);
 bool createFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security = nullptr);
 bool setAttributes(const std::wstring& path, DWORD attributes);
 bool isFolder(const std::wstring& path);
-bool copyFile(const std::wstring& source, const std::wstring& destination, bool failIfExists);
+// What a copy does when the destination file exists already.
+enum class ExistingFile { Keep, Replace };
+// Keep makes the copy fail when the destination exists.
+bool copyFile(const std::wstring& source, const std::wstring& destination, ExistingFile existing);
 unique_hfind findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data);
 bool pathExists(const std::wstring& path);  // files, folders and patterns
 UINT driveType(const std::wstring& root);

@@ -71,18 +71,32 @@ std::wstring rootLongName(HKEY root) {
     return name ? name->longName : L"";
 }
 
+HKEY rootForNumber(int number, const std::wstring& allUsers) {
+    switch (number) {
+    case -1: return allUsers == L"1" ? HKEY_LOCAL_MACHINE : HKEY_CURRENT_USER;
+    case 0: return HKEY_CLASSES_ROOT;
+    case 1: return HKEY_CURRENT_USER;
+    case 2: return HKEY_LOCAL_MACHINE;
+    case 3: return HKEY_USERS;
+    default: return HKEY_LOCAL_MACHINE;
+    }
+}
+
+HKEY namedRoot(const std::wstring& text) {
+    const std::wstring rootText = text.substr(0, text.find_first_of(L"\\/"));
+    for (const auto& name : rootNames())
+        if (rootText == name.longName) return name.root;
+    return nullptr;
+}
+
 bool parseRegistryPath(const std::wstring& path, HKEY& root, std::wstring& subkey) {
     const size_t separator = path.find_first_of(L"\\/");
     if (separator == std::wstring::npos) return false;
-    const std::wstring rootText = path.substr(0, separator);
-    for (const auto& name : rootNames()) {
-        if (rootText == name.longName) {
-            root = name.root;
-            subkey = path.substr(separator + 1);
-            return true;
-        }
-    }
-    return false;
+    const HKEY named = namedRoot(path);
+    if (named == nullptr) return false;
+    root = named;
+    subkey = path.substr(separator + 1);
+    return true;
 }
 
 bool isRegistryPath(const std::wstring& text) {
@@ -102,21 +116,21 @@ bool CachedAnswer::get() {
 
 bool isWow64() { return g_wow64.get(); }
 
-REGSAM nativeViewAccess(bool useNativeView) { return useNativeView && isWow64() ? KEY_WOW64_64KEY : 0; }
+REGSAM viewAccess(RegistryView view) { return view == RegistryView::Native && isWow64() ? KEY_WOW64_64KEY : 0; }
 
-RegistryKey::RegistryKey(HKEY root, const std::wstring& subkey, bool create, REGSAM extraAccess) {
-    open(root, subkey, create, extraAccess);
+RegistryKey::RegistryKey(HKEY root, const std::wstring& subkey, IfMissing ifMissing, REGSAM extraAccess) {
+    open(root, subkey, ifMissing, extraAccess);
 }
 
-RegistryKey::RegistryKey(const std::wstring& fullPath, bool create, REGSAM extraAccess) {
+RegistryKey::RegistryKey(const std::wstring& fullPath, IfMissing ifMissing, REGSAM extraAccess) {
     HKEY root = nullptr;
     std::wstring subkey;
-    if (parseRegistryPath(fullPath, root, subkey)) open(root, subkey, create, extraAccess);
+    if (parseRegistryPath(fullPath, root, subkey)) open(root, subkey, ifMissing, extraAccess);
 }
 
-void RegistryKey::open(HKEY root, const std::wstring& subkey, bool create, REGSAM extraAccess) {
+void RegistryKey::open(HKEY root, const std::wstring& subkey, IfMissing ifMissing, REGSAM extraAccess) {
     root_ = root;
-    if (create) {
+    if (ifMissing == IfMissing::Create) {
         ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | extraAccess,
                           nullptr, key_.put(), nullptr);
     } else {

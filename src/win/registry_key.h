@@ -17,8 +17,17 @@ std::wstring rootShortName(HKEY root);
 // "HKEY_CLASSES_ROOT" and so on for the four roots; empty for any other handle.
 std::wstring rootLongName(HKEY root);
 
+// The root of a Root column number (RemoveRegistry, VU_PersistentData): -1 is
+// HKEY_LOCAL_MACHINE when allUsers is exactly "1", else HKEY_CURRENT_USER; 0 HKCR; 1 HKCU;
+// 2 HKLM; 3 HKEY_USERS; any other number HKLM.
+HKEY rootForNumber(int number, const std::wstring& allUsers);
+
+// The root whose long name is the text before the first backslash or slash, or the whole
+// text when it has neither (case included); null for any other text.
+HKEY namedRoot(const std::wstring& text);
+
 // Splits "<long root name><\ or /><subkey path>" at its first separator. Only the exact
-// long names count (case included). False, with both outputs untouched, when the text
+// long names count (case included), as for namedRoot. False, with both outputs untouched, when the text
 // has no separator or names no root; the subkey path may come out empty.
 bool parseRegistryPath(const std::wstring& path, HKEY& root, std::wstring& subkey);
 // True when parseRegistryPath accepts the text.
@@ -42,20 +51,26 @@ private:
     bool known_ = false;
     bool value_ = false;
 };
-// The extra access that reaches the native (64-bit) registry view: KEY_WOW64_64KEY when
-// it is asked for and the process runs under WOW64, else nothing.
-REGSAM nativeViewAccess(bool useNativeView);
+// Which registry view a key is opened in: the library's own (32-bit) view, or the native
+// (64-bit) view that a 64-bit component's rows name.
+enum class RegistryView { Own, Native };
+// The extra access that reaches the view: KEY_WOW64_64KEY for the native view when the
+// process runs under WOW64, else nothing.
+REGSAM viewAccess(RegistryView view);
+
+// What opening a key does when the key does not exist.
+enum class IfMissing { Fail, Create };
 
 // One open key, closed at the end of its scope. Not open (handle null) when opening or
 // creating failed; an empty subkey path opens the root itself.
 class RegistryKey {
 public:
-    // Opens with KEY_READ | extraAccess, or with create opens or creates the key with
-    // KEY_ALL_ACCESS | extraAccess.
-    RegistryKey(HKEY root, const std::wstring& subkey, bool create, REGSAM extraAccess = 0);
+    // Fail opens an existing key with KEY_READ | extraAccess; Create opens or creates the
+    // key with KEY_ALL_ACCESS | extraAccess.
+    RegistryKey(HKEY root, const std::wstring& subkey, IfMissing ifMissing, REGSAM extraAccess = 0);
     // The same under the root and subkey path of a full registry path; nothing is opened
     // (and root() is null) when the path does not parse.
-    RegistryKey(const std::wstring& fullPath, bool create, REGSAM extraAccess = 0);
+    RegistryKey(const std::wstring& fullPath, IfMissing ifMissing, REGSAM extraAccess = 0);
     RegistryKey(const RegistryKey&) = delete;
     RegistryKey& operator=(const RegistryKey&) = delete;
 
@@ -69,7 +84,7 @@ public:
     bool deleteSubkey(const std::wstring& name) const;
 
 private:
-    void open(HKEY root, const std::wstring& subkey, bool create, REGSAM extraAccess);
+    void open(HKEY root, const std::wstring& subkey, IfMissing ifMissing, REGSAM extraAccess);
 
     HKEY root_ = nullptr;
     unique_hkey key_;

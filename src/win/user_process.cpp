@@ -1,7 +1,6 @@
 #include "win/user_process.h"
 
 #include <windows.h>
-#include <cwctype>
 
 #include "common/text.h"
 #include "common/unique_any.h"
@@ -34,11 +33,6 @@ const Psapi& psapi() {
         return p;
     }();
     return loaded;
-}
-
-std::wstring lower(std::wstring text) {
-    for (auto& c : text) c = static_cast<wchar_t>(std::towlower(c));
-    return text;
 }
 
 std::vector<DWORD> processIds(EnumProcessesFn enumProcesses) {
@@ -117,7 +111,7 @@ int runAsImageOwners(const std::wstring& program, const std::wstring& commandLin
         return 0;
     }
     std::vector<std::wstring> wanted;
-    for (const auto& image : images) wanted.push_back(lower(image));
+    for (const auto& image : images) wanted.push_back(asciiLower(image));
 
     int runs = 0;
     for (const DWORD id : processIds(api.enumProcesses)) {
@@ -126,7 +120,7 @@ int runAsImageOwners(const std::wstring& program, const std::wstring& commandLin
         wchar_t image[MAX_PATH];
         const DWORD length = api.imageFileName(process.get(), image, MAX_PATH);
         if (length == 0) continue;
-        const std::wstring path = lower(driveLetterPath(std::wstring(image, length)));
+        const std::wstring path = asciiLower(driveLetterPath(std::wstring(image, length)));
         bool match = false;
         for (const auto& candidate : wanted) match = match || candidate == path;
         if (!match) continue;
@@ -141,7 +135,7 @@ int runAsImageOwners(const std::wstring& program, const std::wstring& commandLin
             continue;
         }
         const std::wstring account = accountName(token.get());
-        if (lower(account) == L"system") continue;
+        if (asciiLower(account) == L"system") continue;
 
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);

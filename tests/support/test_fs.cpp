@@ -106,12 +106,11 @@ std::vector<std::wstring> recycleBins() {
 std::wstring journalPath() { return tempFolder() + L"VUBB_id1f2e3d4b5a.tmp"; }
 
 void regDeleteTree(HKEY root, const std::wstring& key, REGSAM view) {
-    std::wstring parent, leaf;
-    splitAtLastBackslash(key, parent, leaf);
+    const PathParts parts = splitAtLastBackslash(key);
     unique_hkey handle;
-    if (RegOpenKeyExW(root, parent.c_str(), 0, KEY_ALL_ACCESS | view, handle.put()) != ERROR_SUCCESS) return;
-    RegDeleteTreeW(handle.get(), leaf.c_str());
-    RegDeleteKeyExW(handle.get(), leaf.c_str(), view, 0);
+    if (RegOpenKeyExW(root, parts.parent.c_str(), 0, KEY_ALL_ACCESS | view, handle.put()) != ERROR_SUCCESS) return;
+    RegDeleteTreeW(handle.get(), parts.leaf.c_str());
+    RegDeleteKeyExW(handle.get(), parts.leaf.c_str(), view, 0);
 }
 
 void regSetString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,

@@ -1,5 +1,5 @@
-// The backup store's pure parts: root numbers and the rewriting of Type 2 paths, the
-// backup file's name, the work list, and the journal of a registry store with key copies.
+// The backup store's pure parts: the rewriting of Type 2 paths, the backup file's name,
+// the work list, and the journal of a registry store with key copies.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,20 +13,6 @@
 
 using namespace tidewell;
 using tidewell::test::Bytes;
-
-TEST(RegistryRoot, NumbersGiveRootsAndAllUsersDecidesMinusOne) {
-    const struct {
-        int number;
-        const wchar_t* allUsers;
-        HKEY root;
-    } cases[] = {
-        {-1, L"1", HKEY_LOCAL_MACHINE}, {-1, L"2", HKEY_CURRENT_USER}, {-1, L"", HKEY_CURRENT_USER},
-        {-1, L"01", HKEY_CURRENT_USER}, {0, L"1", HKEY_CLASSES_ROOT},  {1, L"1", HKEY_CURRENT_USER},
-        {2, L"", HKEY_LOCAL_MACHINE},   {3, L"", HKEY_USERS},          {9, L"", HKEY_LOCAL_MACHINE},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(c.root, rootForNumber(c.number, c.allUsers)) << c.number << " with ALLUSERS '" << c.allUsers << "'";
-}
 
 TEST(RegistryRoot, OnlyTheLeadingNumberIsRewritten) {
     const struct {

@@ -57,7 +57,7 @@ TEST(Journal, FormatMatchesHandWrittenBytesBothWays) {
     EXPECT_TRUE(c.prepared());
     EXPECT_TRUE(c.finishOnDestroy());
     EXPECT_EQ(2, c.counter());
-    EXPECT_EQ(kC, c.recordedFolder());
+    EXPECT_EQ(kC, c.recordedLocation());
     EXPECT_EQ(kC + L"\\1", c.storedOf().at(L"C:\\b"));
     EXPECT_EQ(L"C:\\a\\x.txt", c.pathOf().at(kC + L"\\0"));
     EXPECT_EQ(1u, transaction.fileStores().at(L"D:\\")->storedOf().size());

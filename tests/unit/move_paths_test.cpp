@@ -10,6 +10,7 @@
 #include "move_files/move_operation.h"
 #include "move_files/move_rows.h"
 #include "move_files/path_checks.h"
+#include "win/paths.h"
 #include "test_fs.h"
 
 using namespace tidewell;
@@ -24,17 +25,17 @@ TEST(MovePaths, EqualPathsComparesLengthThenUnitsOrAsciiFoldedUnits) {
     struct Case {
         const wchar_t* first;
         const wchar_t* second;
-        bool caseSensitive;
+        LetterCase letterCase;
         bool equal;
     } cases[] = {
-        {L"C:\\Data\\a.txt", L"c:\\data\\A.TXT", false, true},
-        {L"C:\\Data\\a.txt", L"c:\\data\\A.TXT", true, false},
-        {L"C:\\Data\\a.txt", L"C:\\Data\\a.txt", true, true},
-        {L"C:\\Data\\a.txt", L"C:\\Data\\a.txt ", false, false},
-        {L"C:\\\u00C9t\u00E9", L"C:\\\u00E9t\u00E9", false, false},  // only A to Z are folded
+        {L"C:\\Data\\a.txt", L"c:\\data\\A.TXT", LetterCase::Ignored, true},
+        {L"C:\\Data\\a.txt", L"c:\\data\\A.TXT", LetterCase::Matters, false},
+        {L"C:\\Data\\a.txt", L"C:\\Data\\a.txt", LetterCase::Matters, true},
+        {L"C:\\Data\\a.txt", L"C:\\Data\\a.txt ", LetterCase::Ignored, false},
+        {L"C:\\\u00C9t\u00E9", L"C:\\\u00E9t\u00E9", LetterCase::Ignored, false},  // only A to Z are folded
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.equal, equalPaths(c.first, c.second, c.caseSensitive)) << c.first << L" / " << c.second;
+        EXPECT_EQ(c.equal, equalPaths(c.first, c.second, c.letterCase)) << c.first << L" / " << c.second;
 }
 
 TEST(MovePaths, FindMatchingFilesTakesFilesOfTheFolderItselfNeverFolders) {
@@ -76,6 +77,30 @@ TEST(MovePaths, ExistenceAndNearestAncestorOfDestinations) {
     EXPECT_EQ(L"Q:", nearestExistingAncestor(L"Q:\\tw-move\\f.txt"));       // no such drive: nothing exists
     EXPECT_EQ(L"name.txt", nearestExistingAncestor(L"name.txt"));
     EXPECT_EQ(L"", nearestExistingAncestor(L""));
+}
+
+// The one backslash splitter and the parent folder built on it, where they differ.
+TEST(MovePaths, SplitAtLastBackslashAndParentFolder) {
+    struct Case {
+        const wchar_t* path;
+        const wchar_t* parent;
+        const wchar_t* leaf;
+        const wchar_t* parentFolder;
+    } cases[] = {
+        {L"C:\\a\\b", L"C:\\a", L"b", L"C:\\a"},
+        {L"C:\\a\\", L"C:\\a", L"", L"C:"},
+        {L"C:\\", L"C:", L"", L"C:\\"},
+        {L"name", L"", L"name", L"name"},
+        {L"\\name", L"", L"name", L""},
+        {L"Software\\A/B", L"Software", L"A/B", L"Software"},
+        {L"", L"", L"", L""},
+    };
+    for (const auto& c : cases) {
+        const PathParts parts = splitAtLastBackslash(c.path);
+        EXPECT_EQ(c.parent, parts.parent) << c.path;
+        EXPECT_EQ(c.leaf, parts.leaf) << c.path;
+        EXPECT_EQ(c.parentFolder, parentFolder(c.path)) << c.path;
+    }
 }
 
 TEST(MoveFolders, MakeFolderTreeCreatesTheChainAndStopsAtPathsWithoutATop) {

@@ -40,17 +40,18 @@ TEST(RegistryKey, ParsesFullPathsWithLongRootNamesOnly) {
         bool parsed;
         HKEY root;
         const wchar_t* subkey;
+        HKEY named;  // namedRoot: a root name alone counts too
     } cases[] = {
-        {L"HKEY_CURRENT_USER\\Software\\A", true, HKEY_CURRENT_USER, L"Software\\A"},
-        {L"HKEY_LOCAL_MACHINE/Software\\A\\B", true, HKEY_LOCAL_MACHINE, L"Software\\A\\B"},
-        {L"HKEY_CLASSES_ROOT\\A/B", true, HKEY_CLASSES_ROOT, L"A/B"},
-        {L"HKEY_USERS\\", true, HKEY_USERS, L""},
-        {L"HKEY_USERS", false, untouchedRoot, L"untouched"},
-        {L"HKLM\\Software\\A", false, untouchedRoot, L"untouched"},
-        {L"hkey_current_user\\Software", false, untouchedRoot, L"untouched"},
-        {L"HKEY_CURRENT_USERS\\Software", false, untouchedRoot, L"untouched"},
-        {L"C:\\Data\\file.txt", false, untouchedRoot, L"untouched"},
-        {L"", false, untouchedRoot, L"untouched"},
+        {L"HKEY_CURRENT_USER\\Software\\A", true, HKEY_CURRENT_USER, L"Software\\A", HKEY_CURRENT_USER},
+        {L"HKEY_LOCAL_MACHINE/Software\\A\\B", true, HKEY_LOCAL_MACHINE, L"Software\\A\\B", HKEY_LOCAL_MACHINE},
+        {L"HKEY_CLASSES_ROOT\\A/B", true, HKEY_CLASSES_ROOT, L"A/B", HKEY_CLASSES_ROOT},
+        {L"HKEY_USERS\\", true, HKEY_USERS, L"", HKEY_USERS},
+        {L"HKEY_USERS", false, untouchedRoot, L"untouched", HKEY_USERS},
+        {L"HKLM\\Software\\A", false, untouchedRoot, L"untouched", nullptr},
+        {L"hkey_current_user\\Software", false, untouchedRoot, L"untouched", nullptr},
+        {L"HKEY_CURRENT_USERS\\Software", false, untouchedRoot, L"untouched", nullptr},
+        {L"C:\\Data\\file.txt", false, untouchedRoot, L"untouched", nullptr},
+        {L"", false, untouchedRoot, L"untouched", nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "path " << testing::PrintToString(std::wstring(c.path)));
@@ -60,20 +61,38 @@ TEST(RegistryKey, ParsesFullPathsWithLongRootNamesOnly) {
         EXPECT_EQ(c.root, root);
         EXPECT_EQ(c.subkey, subkey);
         EXPECT_EQ(c.parsed, isRegistryPath(c.path));
+        EXPECT_EQ(c.named, namedRoot(c.path));
     }
+}
+
+// The Root column numbers as both registry removal and the backup's Type 2 rows read them.
+TEST(RegistryKey, RootNumbersGiveRootsAndAllUsersExactlyOneMakesMinusOnePerMachine) {
+    const struct {
+        int number;
+        const wchar_t* allUsers;
+        HKEY root;
+    } cases[] = {
+        {-1, L"1", HKEY_LOCAL_MACHINE}, {-1, L"2", HKEY_CURRENT_USER}, {-1, L"", HKEY_CURRENT_USER},
+        {-1, L"01", HKEY_CURRENT_USER}, {-1, L" 1", HKEY_CURRENT_USER}, {0, L"1", HKEY_CLASSES_ROOT},
+        {1, L"1", HKEY_CURRENT_USER},   {2, L"", HKEY_LOCAL_MACHINE},   {3, L"", HKEY_USERS},
+        {3, L"1", HKEY_USERS},          {7, L"", HKEY_LOCAL_MACHINE},   {9, L"", HKEY_LOCAL_MACHINE},
+        {-2, L"", HKEY_LOCAL_MACHINE},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.root, rootForNumber(c.number, c.allUsers)) << c.number << " with ALLUSERS '" << c.allUsers << "'";
 }
 
 TEST(RegistryKey, OpensCreatesAndDeletesValues) {
     regDeleteTree(HKEY_CURRENT_USER, kBase);
     {
-        const RegistryKey absent(HKEY_CURRENT_USER, kBase + L"\\Open", false);
+        const RegistryKey absent(HKEY_CURRENT_USER, kBase + L"\\Open", IfMissing::Fail);
         EXPECT_FALSE(absent.isOpen());
         EXPECT_EQ(nullptr, absent.handle());
         EXPECT_FALSE(absent.deleteValue(L"v"));
     }
     EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Open")) << "opening must not create";
     {
-        const RegistryKey created(L"HKEY_CURRENT_USER/" + kBase + L"\\Open", true);
+        const RegistryKey created(L"HKEY_CURRENT_USER/" + kBase + L"\\Open", IfMissing::Create);
         ASSERT_TRUE(created.isOpen());
         EXPECT_EQ(HKEY_CURRENT_USER, created.root());
     }
@@ -83,7 +102,7 @@ TEST(RegistryKey, OpensCreatesAndDeletesValues) {
     regSetString(HKEY_CURRENT_USER, kBase + L"\\Open", L"named", L"x");
     regSetString(HKEY_CURRENT_USER, kBase + L"\\Open", L"other", L"y");
     {
-        const RegistryKey key(HKEY_CURRENT_USER, kBase + L"\\Open", false, KEY_ALL_ACCESS);
+        const RegistryKey key(HKEY_CURRENT_USER, kBase + L"\\Open", IfMissing::Fail, KEY_ALL_ACCESS);
         ASSERT_TRUE(key.isOpen());
         EXPECT_TRUE(key.deleteValue(L""));
         EXPECT_TRUE(key.deleteValue(L"named"));
@@ -94,14 +113,14 @@ TEST(RegistryKey, OpensCreatesAndDeletesValues) {
     EXPECT_EQ(L"y", regGetString(HKEY_CURRENT_USER, kBase + L"\\Open", L"other"));
 
     // A root alone with its separator opens the root itself; an unknown root opens nothing.
-    const RegistryKey users(L"HKEY_USERS\\", false);
+    const RegistryKey users(L"HKEY_USERS\\", IfMissing::Fail);
     ASSERT_TRUE(users.isOpen());
     EXPECT_EQ(HKEY_USERS, users.root());
     EXPECT_EQ(ERROR_SUCCESS, RegQueryInfoKeyW(users.handle(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                               nullptr, nullptr, nullptr, nullptr, nullptr));
-    const RegistryKey userDefault(users.handle(), L".DEFAULT", false);
+    const RegistryKey userDefault(users.handle(), L".DEFAULT", IfMissing::Fail);
     EXPECT_TRUE(userDefault.isOpen()) << "HKEY_USERS\\.DEFAULT below the opened root";
-    const RegistryKey unknown(L"HKLM\\Software", true);
+    const RegistryKey unknown(L"HKLM\\Software", IfMissing::Create);
     EXPECT_FALSE(unknown.isOpen());
     EXPECT_EQ(nullptr, unknown.root());
     regDeleteTree(HKEY_CURRENT_USER, kBase);
@@ -114,7 +133,7 @@ TEST(RegistryKey, SubkeyDeletionFailsOnATreeWhereTreeDeletionSucceeds) {
     regSetString(HKEY_CURRENT_USER, kBase + L"\\Leaf", L"v", L"3");
     regSetString(HKEY_CURRENT_USER, kBase + L"\\Sibling", L"v", L"4");
 
-    const RegistryKey base(HKEY_CURRENT_USER, kBase, false, KEY_ALL_ACCESS);
+    const RegistryKey base(HKEY_CURRENT_USER, kBase, IfMissing::Fail, KEY_ALL_ACCESS);
     ASSERT_TRUE(base.isOpen());
     EXPECT_FALSE(base.deleteSubkey(L"Tree"));
     EXPECT_TRUE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Tree\\Child\\Grandchild"));
@@ -138,8 +157,8 @@ TEST(RegistryKey, CopyKeyTreeCopiesValuesAndSubkeysIntoTheDestination) {
     regSetString(HKEY_CURRENT_USER, kBase + L"\\Source\\Tree\\Child\\Grandchild", L"deep", L"2");
     regSetString(HKEY_CURRENT_USER, kBase + L"\\Destination", L"kept", L"3");
 
-    const RegistryKey source(HKEY_CURRENT_USER, kBase + L"\\Source", false);
-    const RegistryKey destination(L"HKEY_CURRENT_USER\\" + kBase + L"\\Destination", true);
+    const RegistryKey source(HKEY_CURRENT_USER, kBase + L"\\Source", IfMissing::Fail);
+    const RegistryKey destination(L"HKEY_CURRENT_USER\\" + kBase + L"\\Destination", IfMissing::Create);
     ASSERT_TRUE(source.isOpen());
     ASSERT_TRUE(destination.isOpen());
     EXPECT_TRUE(copyKeyTree(source.handle(), L"Tree", destination.handle()));
@@ -162,7 +181,8 @@ TEST(RegistryKey, TreeDeletionStaysInTheViewTheParentWasOpenedIn) {
     regSetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub", L"v", L"64", KEY_WOW64_64KEY);
     regSetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub", L"v", L"32", KEY_WOW64_32KEY);
     {
-        const RegistryKey software(HKEY_LOCAL_MACHINE, L"Software", false, KEY_ALL_ACCESS | nativeViewAccess(true));
+        const RegistryKey software(HKEY_LOCAL_MACHINE, L"Software", IfMissing::Fail,
+                                   KEY_ALL_ACCESS | viewAccess(RegistryView::Native));
         ASSERT_TRUE(software.isOpen());
         EXPECT_TRUE(deleteKeyTree(software.handle(), L"TidewellView"));
     }
@@ -171,14 +191,14 @@ TEST(RegistryKey, TreeDeletionStaysInTheViewTheParentWasOpenedIn) {
     regDeleteTree(HKEY_LOCAL_MACHINE, L"Software\\TidewellView", KEY_WOW64_32KEY);
 }
 
-TEST(RegistryKey, Wow64AnswerAndNativeViewAccess) {
+TEST(RegistryKey, Wow64AnswerAndViewAccess) {
     BOOL direct = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &direct));
     // The test prefix is 64-bit: this 32-bit program runs under WOW64.
     EXPECT_TRUE(direct);
     EXPECT_EQ(direct != FALSE, isWow64());
-    EXPECT_EQ(static_cast<REGSAM>(KEY_WOW64_64KEY), nativeViewAccess(true));
-    EXPECT_EQ(0u, nativeViewAccess(false));
+    EXPECT_EQ(static_cast<REGSAM>(KEY_WOW64_64KEY), viewAccess(RegistryView::Native));
+    EXPECT_EQ(0u, viewAccess(RegistryView::Own));
 }
 
 namespace {

@@ -1,6 +1,7 @@
-// The registry work list read back on the deferred side: its shape, the root each Root
-// value goes to, and the progress text. Registry removal itself is tested with real
-// installations (tests/package/registry_removal_test.cpp).
+// The registry work list read back on the deferred side: its shape, the root numbers and
+// ALLUSERS it keeps (the roots they give are rootForNumber's), and the progress text.
+// Registry removal itself is tested with real installations
+// (tests/package/registry_removal_test.cpp).
 #include <gtest/gtest.h>
 
 #include "msi/action_data.h"
@@ -58,26 +59,6 @@ TEST(RegistryRemover, WorkListsOfAnotherShapeLoadNothing) {
         remover.load(parsed(text));
         EXPECT_TRUE(remover.entries().empty());
         EXPECT_EQ(L"", remover.allUsers());
-    }
-}
-
-TEST(RegistryRemover, ResolvesRootsWithAllUsersExactlyOneMakingMinusOnePerMachine) {
-    struct Case {
-        const wchar_t* allUsers;
-        int root;
-        HKEY expected;
-    } cases[] = {
-        {L"1", -1, HKEY_LOCAL_MACHINE}, {L"2", -1, HKEY_CURRENT_USER}, {L"", -1, HKEY_CURRENT_USER},
-        {L" 1", -1, HKEY_CURRENT_USER}, {L"1", 0, HKEY_CLASSES_ROOT},  {L"1", 1, HKEY_CURRENT_USER},
-        {L"", 2, HKEY_LOCAL_MACHINE},   {L"1", 3, HKEY_USERS},         {L"", 7, HKEY_LOCAL_MACHINE},
-        {L"", -2, HKEY_LOCAL_MACHINE},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << "root " << c.root << ", ALLUSERS '"
-                                        << testing::PrintToString(std::wstring(c.allUsers)) << "'");
-        RegistryRemover remover(kNoLog);
-        remover.load(parsed(record(L"a", L"1", L"K", L"-", L"0") + G + L"ALLUSERS" + F + c.allUsers));
-        EXPECT_EQ(c.expected, remover.resolveRoot(c.root));
     }
 }
 

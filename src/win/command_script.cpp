@@ -1,8 +1,9 @@
-#include "win/user_script.h"
+#include "win/command_script.h"
 
 #include <windows.h>
 
 #include "common/unique_any.h"
+#include "win/folder_tree.h"
 #include "win/guid_text.h"
 #include "win/paths.h"
 #include "win/user_process.h"
@@ -16,6 +17,8 @@ std::wstring windowsFolder() {
     const UINT length = ::GetWindowsDirectoryW(folder, MAX_PATH);
     return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring(L"C:\\Windows");
 }
+
+std::wstring shell() { return windowsFolder() + L"\\system32\\cmd.exe"; }
 
 // A path between double quotes; "%" is doubled, since a script would expand it.
 std::wstring quote(const std::wstring& text) {
@@ -48,9 +51,9 @@ struct CommandStart {
     std::wstring text;
 };
 
-CommandStart startCommands(const std::wstring& source, const std::wstring& destination, bool createDestination) {
+CommandStart startCommands(const std::wstring& source, const std::wstring& destination, DestinationFolder folder) {
     CommandStart start{splitSource(source), destination, {}};
-    if (createDestination) {
+    if (folder == DestinationFolder::Create) {
         ensureTrailingBackslash(start.target);
         start.text = L"mkdir " + quote(start.target) + L"\r\n";
     }
@@ -62,18 +65,12 @@ std::wstring withBackslash(std::wstring path) {
     return path;
 }
 
-void createFolderPath(const std::wstring& folder) {
-    for (size_t at = folder.find(L'\\', 3); at != std::wstring::npos; at = folder.find(L'\\', at + 1))
-        createFolder(folder.substr(0, at));
-    createFolder(folder);
-}
-
 // Whole folders and their contents move with the wide shell functions where a script
 // cannot name them.
-bool moveWithShell(const std::wstring& source, const std::wstring& destination, bool contents,
-                   bool createDestination) {
-    if (createDestination) createFolderPath(destination);
-    if (!contents) return moveFileOrFolder(source, destination);
+bool moveWithShell(const std::wstring& source, const std::wstring& destination, SourcePart part,
+                   DestinationFolder folder) {
+    if (folder == DestinationFolder::Create) makeFolderTree(destination);
+    if (part == SourcePart::Item) return moveFileOrFolder(source, destination);
     WIN32_FIND_DATAW data;
     const unique_hfind search = findFirst(withBackslash(source) + L"*", data);
     if (!search) return true;
@@ -101,7 +98,7 @@ bool toScriptText(const std::wstring& text, std::string& bytes) {
     return !lost;
 }
 
-UserScript::UserScript(const LogSink* log) : log_(log) {
+CommandScript::CommandScript(const LogSink* log) : log_(log) {
     path_ = tempFolder();
     ensureTrailingBackslash(path_);
     path_ += newGuidText() + L".bat";
@@ -111,9 +108,9 @@ UserScript::UserScript(const LogSink* log) : log_(log) {
     if (!created_ && log_) log_->line(L"cannot create the script " + path_);
 }
 
-UserScript::~UserScript() { deleteFile(path_); }
+CommandScript::~CommandScript() { deleteFile(path_); }
 
-bool UserScript::write(const std::wstring& text) {
+bool CommandScript::write(const std::wstring& text) {
     std::string bytes;
     if (!toScriptText(text + L"\r\n", bytes)) return false;
     const unique_hfile file(
@@ -124,7 +121,7 @@ bool UserScript::write(const std::wstring& text) {
            written == bytes.size();
 }
 
-bool UserScript::append(const std::wstring& text) {
+bool CommandScript::append(const std::wstring& text) {
     if (!created_ || ran_) return false;
     if (!write(text)) {
         if (log_) log_->line(L"cannot write commands into the script for: " + text.substr(0, text.find(L'\r')));
@@ -134,21 +131,34 @@ bool UserScript::append(const std::wstring& text) {
     return true;
 }
 
-bool UserScript::run(const std::vector<std::wstring>* processImages) {
-    if (!created_ || ran_) return false;
+std::wstring CommandScript::prepareRun() {
+    if (!created_ || ran_) return {};
     ran_ = true;
     // The script deletes itself last, so a second launch finds nothing to run.
     write(L"del " + quote(path_) + L" /Q /F");
-    const std::wstring program = windowsFolder() + L"\\system32\\cmd.exe";
-    const std::wstring commandLine = quote(program) + L" /C " + quote(path_);
-    if (processImages == nullptr) return runAndWait(program, commandLine);
-    return runAsImageOwners(program, commandLine, *processImages, log_) > 0;
+    return quote(shell()) + L" /C " + quote(path_);
 }
 
-std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& destination, bool contents,
-                               bool createDestination) {
-    auto [parts, target, text] = startCommands(source, destination, createDestination);
-    if (!contents) {
+bool CommandScript::runInOwnAccount() {
+    const std::wstring commandLine = prepareRun();
+    return !commandLine.empty() && runAndWait(shell(), commandLine);
+}
+
+bool CommandScript::runAsOwnersOf(const std::vector<std::wstring>& processImages) {
+    const std::wstring commandLine = prepareRun();
+    return !commandLine.empty() && runAsImageOwners(shell(), commandLine, processImages, log_) > 0;
+}
+
+bool CommandScript::runForInstallingUsers() {
+    if (!hasCommands()) return true;
+    const std::wstring windows = windowsFolder();
+    return runAsOwnersOf({windows + L"\\system32\\msiexec.exe", windows + L"\\SysWOW64\\msiexec.exe"});
+}
+
+std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
+                               DestinationFolder folder) {
+    auto [parts, target, text] = startCommands(source, destination, folder);
+    if (part == SourcePart::Item) {
         // The fallback copies a folder that move could not take across volumes; a file
         // never needs it (move copies files across volumes itself).
         text += L"pushd " + quote(parts.parent) + L"\r\n";
@@ -169,10 +179,10 @@ std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& d
     return text;
 }
 
-std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& destination, bool contents,
-                               bool createDestination) {
-    auto [parts, target, text] = startCommands(source, destination, createDestination);
-    if (contents)
+std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
+                               DestinationFolder folder) {
+    auto [parts, target, text] = startCommands(source, destination, folder);
+    if (part == SourcePart::Contents)
         return L"pushd " + quote(parts.parent) + L"\r\nxcopy /E /Y /K /H /I " + quote(parts.leaf + L"\\*") + L" " +
                quote(target) + L"\r\n\r\n popd \r\n";
     // xcopy asks whether a single file's new name is a file or a folder (and asks forever
@@ -184,28 +194,23 @@ std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& d
     return text;
 }
 
-bool moveNow(const std::wstring& source, const std::wstring& destination, bool contents, bool createDestination,
+bool moveNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,
              const LogSink* log) {
     std::wstring from = source;
     trueName(from);
-    UserScript script(log);
-    if (!script.append(buildMoveCommands(from, destination, contents, createDestination)))
-        return moveWithShell(from, destination, contents, createDestination);
-    return script.run(nullptr);
+    CommandScript script(log);
+    if (!script.append(buildMoveCommands(from, destination, part, folder)))
+        return moveWithShell(from, destination, part, folder);
+    return script.runInOwnAccount();
 }
 
-bool copyNow(const std::wstring& source, const std::wstring& destination, bool contents, bool createDestination,
+bool copyNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,
              const LogSink* log) {
     std::wstring from = source;
     trueName(from);
-    UserScript script(log);
-    if (!script.append(buildCopyCommands(from, destination, contents, createDestination))) return false;
-    return script.run(nullptr);
-}
-
-std::vector<std::wstring> msiexecImages() {
-    const std::wstring windows = windowsFolder();
-    return {windows + L"\\system32\\msiexec.exe", windows + L"\\SysWOW64\\msiexec.exe"};
+    CommandScript script(log);
+    if (!script.append(buildCopyCommands(from, destination, part, folder))) return false;
+    return script.runInOwnAccount();
 }
 
 }  // namespace tidewell

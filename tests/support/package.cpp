@@ -59,6 +59,7 @@ const std::map<std::wstring, Schema>& schemas() {
          {{{L"Action", S72}, {L"Type", I2}, {L"Source", S72N}, {L"Target", L"CHAR(255)", false, false}}, L"`Action`"}},
         {L"Binary", {{{L"Name", S72}, {L"Data", L"OBJECT", false, true}}, L"`Name`"}},
         {L"Error", {{{L"Error", I2}, {L"Message", L0N}}, L"`Error`"}},
+        {L"ActionText", {{{L"Action", S72}, {L"Description", L0N}, {L"Template", L0N}}, L"`Action`"}},
         {L"RemoveFile",
          {{{L"FileKey", S72}, {L"Component_", S72}, {L"FileName", L255N}, {L"DirProperty", S72}, {L"InstallMode", I2}},
           L"`FileKey`"}},
@@ -278,7 +279,7 @@ Package& Package::sequence(const std::wstring& action, int number, const std::ws
 }
 
 Package& Package::withKit() {
-    return rows(L"CustomAction", kitRows(L"CustomAction.idt"));
+    return rows(L"CustomAction", kitRows(L"CustomAction.idt")).rows(L"ActionText", kitRows(L"ActionText.idt"));
 }
 
 Package& Package::withoutAction(const std::wstring& action) {
@@ -349,8 +350,8 @@ RunResult Package::run(const std::wstring& commandLine) {
     g_capture.answer = answer_;
     INSTALLUI_HANDLER_RECORD previous = nullptr;
     MsiSetExternalUIRecord(captureRecord,
-                           INSTALLLOGMODE_INFO | INSTALLLOGMODE_ACTIONDATA | INSTALLLOGMODE_USER | INSTALLLOGMODE_ERROR |
-                               INSTALLLOGMODE_WARNING,
+                           INSTALLLOGMODE_INFO | INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA |
+                               INSTALLLOGMODE_USER | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING,
                            nullptr, &previous);
     result.code = MsiInstallProductW(path_.c_str(), commandLine.c_str());
     MsiSetExternalUIRecord(nullptr, 0, nullptr, nullptr);

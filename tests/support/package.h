@@ -53,7 +53,8 @@ public:
     Package& customAction(const std::wstring& action, int type, const std::wstring& source, const std::wstring& target);
     Package& sequence(const std::wstring& action, int number, const std::wstring& condition = L"");
     // Binds every action of the kit (authoring/CustomAction.idt) to Tidewell.dll, with
-    // the kit's names, types and exports; none is sequenced.
+    // the kit's names, types and exports, and adds the kit's progress texts
+    // (authoring/ActionText.idt); none is sequenced.
     Package& withKit();
     // Takes an action's CustomAction row out again (a package that lacks it).
     Package& withoutAction(const std::wstring& action);

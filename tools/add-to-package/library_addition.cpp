@@ -5,10 +5,14 @@
 #include <stdexcept>
 
 #include "common/text.h"
-#include "kit_files.h"
 #include "sequence_placement.h"
 
 namespace tidewell::add {
+
+using tools::literal;
+using tools::parseIdt;
+using tools::quoted;
+using tools::TableSchema;
 
 namespace {
 
@@ -33,7 +37,12 @@ constexpr char kStandardValidation[] =
     "CustomAction\tSource\tY\t\t\t\t\tCustomSource\t\tThe table reference of the source of the code.\r\n"
     "CustomAction\tTarget\tY\t\t\t\t\tFormatted\t\tExecution parameter, depends on the type of custom action.\r\n"
     "Error\tError\tN\t0\t32767\t\t\t\t\tInteger error number, obtained from header file IError(...) macros.\r\n"
-    "Error\tMessage\tY\t\t\t\t\tTemplate\t\tError formatting template, obtained from user ed. or localizers.\r\n";
+    "Error\tMessage\tY\t\t\t\t\tTemplate\t\tError formatting template, obtained from user ed. or localizers.\r\n"
+    "ActionText\tAction\tN\t\t\t\t\tIdentifier\t\tName of action to be described.\r\n"
+    "ActionText\tDescription\tY\t\t\t\t\tText\t\tLocalized description displayed in progress dialog and log when "
+    "action is executing.\r\n"
+    "ActionText\tTemplate\tY\t\t\t\t\tTemplate\t\tOptional localized format template used to format action data "
+    "records for display during action execution.\r\n";
 
 IdtTable parseText(const char* text) { return parseIdt(text); }
 
@@ -91,6 +100,7 @@ public:
         binary();
         customActions();
         errorRow();
+        actionTexts();
         sequence();
         validation();
         return std::move(plan_);
@@ -173,6 +183,11 @@ private:
         mergeRows(kit_.at(L"Error"), [](const TextRow&, const TextRow&) { return true; }, L"Error");
     }
 
+    // Progress texts: a package's own text for an action wins over the kit's.
+    void actionTexts() {
+        mergeRows(kit_.at(L"ActionText"), [](const TextRow&, const TextRow&) { return true; }, L"ActionText");
+    }
+
     void sequence() {
         const IdtTable& table = kit_.at(L"InstallExecuteSequence");
         std::map<std::wstring, int> packageSequence;
@@ -232,18 +247,6 @@ private:
 };
 
 }  // namespace
-
-std::map<std::wstring, IdtTable> loadKit() {
-    std::map<std::wstring, IdtTable> kit;
-    for (const auto& file : kKitFiles) {
-        IdtTable table = parseIdt(std::string(reinterpret_cast<const char*>(file.bytes), file.size));
-        const std::wstring name = table.name;
-        kit.emplace(name, std::move(table));
-    }
-    for (const wchar_t* needed : {L"CustomAction", L"InstallExecuteSequence", L"Error", L"_Validation"})
-        if (!kit.contains(needed)) throw std::runtime_error("the kit lacks " + toUtf8(needed) + ".idt");
-    return kit;
-}
 
 AdditionPlan planAddition(const MsiDatabase& package, const std::map<std::wstring, IdtTable>& kit,
                           const std::wstring& dllPath) {

@@ -1,7 +1,8 @@
 #pragma once
 // What adding Tidewell.dll to a package takes: the Binary row with the DLL, the
 // CustomAction rows, the custom tables with their _Validation rows, the Error row of the
-// clean-up question, and the library's actions in InstallExecuteSequence. Everything
+// clean-up question, the progress texts of the library's actions, and the library's actions
+// in InstallExecuteSequence. Everything
 // comes from the authoring kit's IDT files; only the sequence numbers are fitted to
 // the package.
 #include <functional>
@@ -14,8 +15,9 @@
 
 namespace tidewell::add {
 
-// The kit's tables by name, read from the IDT files carried in the tool.
-std::map<std::wstring, IdtTable> loadKit();
+using tools::IdtTable;
+using tools::MsiDatabase;
+using tools::TextRow;
 
 struct Change {
     std::wstring description;               // one line for the tool's report

@@ -1,5 +1,6 @@
 // tidewell-add: adds Tidewell.dll to an existing installation package, with the rows
-// and tables of the authoring kit, or refuses and leaves the package as it was.
+// and tables of the authoring kit, or refuses and leaves the package as it was. After
+// adding, it runs the package checks of tidewell-check and prints their findings.
 #include <windows.h>
 
 #include <cstdio>
@@ -9,17 +10,22 @@
 
 #include "common/text.h"
 #include "common/unique_any.h"
+#include "kit.h"
 #include "library_addition.h"
+#include "library_version.h"
 #include "msi_database.h"
+#include "package_checks.h"
 
 using namespace tidewell;
 using namespace tidewell::add;
+using namespace tidewell::tools;
 
 namespace {
 
 constexpr int kDone = 0;
 constexpr int kRefused = 1;
 constexpr int kUsage = 2;
+constexpr wchar_t kLibraryBinary[] = L"Tidewell";
 
 void print(FILE* stream, const std::wstring& text) {
     const std::string bytes = toUtf8(text + L"\n");
@@ -64,29 +70,49 @@ void checkFiles(const std::wstring& package, const std::wstring& dll) {
     if (firstBytes(dll, 2) != "MZ") refuse(dll + L" cannot be read as a DLL");
 }
 
+// The same checks as tidewell-check, on the package as written. They do not change the
+// exit code: the library was added as asked, and the findings are the author's to act on.
+void reportChecks(const std::wstring& package) {
+    try {
+        const MsiDatabase written(package, OpenMode::ReadOnly);
+        const CheckReport report = checkPackage(written);
+        for (const auto& finding : report.findings) print(stdout, L"tidewell-add: check: " + formatFinding(finding));
+        print(stdout, L"tidewell-add: checks: " + toDecimal(static_cast<long long>(report.findings.size())) +
+                          L" finding(s); tidewell-check --help explains each code");
+    } catch (const std::exception& e) {
+        print(stdout, L"tidewell-add: checks could not run: " + fromUtf8(e.what()));
+    }
+}
+
 int addLibrary(const std::wstring& package, const std::wstring& dll) {
     checkFiles(package, dll);
     std::unique_ptr<MsiDatabase> database;
     try {
-        database = std::make_unique<MsiDatabase>(package);
+        database = std::make_unique<MsiDatabase>(package, OpenMode::Transacted);
     } catch (const std::runtime_error&) {
         refuse(package + L" is not a Windows Installer package");
     }
     if (!database->hasTable(L"InstallExecuteSequence"))
         refuse(package + L" has no InstallExecuteSequence table: it is not an installation package");
 
-    const AdditionPlan plan = planAddition(*database, loadKit(), dll);
+    const AdditionPlan plan = planAddition(*database, tools::loadKit(), dll);
     if (!plan.conflicts.empty()) {
         std::wstring reason = package + L" already carries rows or tables that differ from the library's:";
         for (const auto& conflict : plan.conflicts) reason += L"\n  " + conflict;
         refuse(reason);
     }
+    const std::wstring replaced = versionText(binaryVersion(*database, kLibraryBinary));
+    const bool hadLibrary = database->hasTable(L"Binary") &&
+                            !database->select(L"SELECT `Name` FROM `Binary` WHERE `Name`=" + literal(kLibraryBinary)).empty();
     for (const auto& change : plan.changes)
         if (change.make) change.make(*database);
     database->commit();
-    print(stdout, L"tidewell-add: added Tidewell.dll to " + package);
+    database.reset();
+    print(stdout, L"tidewell-add: added Tidewell.dll " + versionText(fileVersion(dll)) + L" to " + package);
+    print(stdout, hadLibrary ? L"  it replaces Tidewell.dll " + replaced : L"  the package had no Tidewell.dll before");
     for (const auto& change : plan.changes)
         if (!change.description.empty()) print(stdout, L"  " + change.description);
+    reportChecks(package);
     return kDone;
 }
 
@@ -98,8 +124,10 @@ int wmain(int argc, wchar_t** argv) {
               L"usage: tidewell-add <package.msi> [<Tidewell.dll>]\n"
               L"Adds Tidewell.dll to an installation package: the Binary row, the CustomAction rows, the tables\n"
               L"VU_RemoveFile, VU_RemoveRegistry, VU_MoveFile and VU_PersistentData with their _Validation rows,\n"
-              L"the Error row 4152 and the library's actions in InstallExecuteSequence. Without a DLL argument\n"
-              L"the Tidewell.dll next to this program is taken. The package is changed only when every check passes.");
+              L"the Error row 4152, the ActionText rows and the library's actions in InstallExecuteSequence.\n"
+              L"Without a DLL argument the Tidewell.dll next to this program is taken. The package is changed\n"
+              L"only when every check passes. Then the checks of tidewell-check run on the package and their\n"
+              L"findings are printed; they do not change the exit code.");
         return kUsage;
     }
     const std::wstring package = argv[1];

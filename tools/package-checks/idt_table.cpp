@@ -4,7 +4,7 @@
 
 #include "common/text.h"
 
-namespace tidewell::add {
+namespace tidewell::tools {
 
 namespace {
 
@@ -99,4 +99,4 @@ IdtTable parseIdt(const std::string& text) {
     return table;
 }
 
-}  // namespace tidewell::add
+}  // namespace tidewell::tools

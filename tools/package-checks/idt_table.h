@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace tidewell::add {
+namespace tidewell::tools {
 
 using TextRow = std::vector<std::wstring>;  // one text per column; "" is null
 
@@ -27,4 +27,4 @@ struct IdtTable {
 // Throws std::runtime_error naming the fault when the text is not such a table.
 IdtTable parseIdt(const std::string& text);
 
-}  // namespace tidewell::add
+}  // namespace tidewell::tools

@@ -6,7 +6,7 @@
 
 #include "common/text.h"
 
-namespace tidewell::add {
+namespace tidewell::tools {
 
 namespace {
 
@@ -40,8 +40,9 @@ std::wstring quoted(const std::wstring& identifier) { return L"`" + identifier +
 
 std::wstring literal(const std::wstring& text) { return L"'" + text + L"'"; }
 
-MsiDatabase::MsiDatabase(const std::wstring& path) {
-    check(::MsiOpenDatabaseW(path.c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_TRANSACT), database_.put()),
+MsiDatabase::MsiDatabase(const std::wstring& path, OpenMode mode) {
+    const auto persist = reinterpret_cast<LPCWSTR>(mode == OpenMode::ReadOnly ? MSIDBOPEN_READONLY : MSIDBOPEN_TRANSACT);
+    check(::MsiOpenDatabaseW(path.c_str(), persist, database_.put()),
           L"opening " + path + L" as a Windows Installer database");
 }
 
@@ -74,6 +75,22 @@ std::vector<TextRow> MsiDatabase::select(const std::wstring& statement) const {
     return rows;
 }
 
+std::string MsiDatabase::stream(const std::wstring& statement, UINT field) const {
+    unique_msihandle view, record;
+    check(::MsiDatabaseOpenViewW(database_.get(), statement.c_str(), view.put()), statement);
+    check(::MsiViewExecute(view.get(), 0), statement);
+    if (::MsiViewFetch(view.get(), record.put()) != ERROR_SUCCESS) return {};
+    std::string bytes;
+    char buffer[65536];
+    for (;;) {
+        DWORD size = sizeof buffer;
+        check(::MsiRecordReadStream(record.get(), field, buffer, &size), L"reading the stream of " + statement);
+        if (size == 0) break;
+        bytes.append(buffer, size);
+    }
+    return bytes;
+}
+
 void MsiDatabase::execute(const std::wstring& statement, MSIHANDLE parameters) {
     unique_msihandle view;
     check(::MsiDatabaseOpenViewW(database_.get(), statement.c_str(), view.put()), statement);
@@ -82,4 +99,4 @@ void MsiDatabase::execute(const std::wstring& statement, MSIHANDLE parameters) {
 
 void MsiDatabase::commit() { check(::MsiDatabaseCommit(database_.get()), L"writing the package"); }
 
-}  // namespace tidewell::add
+}  // namespace tidewell::tools

@@ -1,6 +1,7 @@
 #pragma once
-// A package database opened for the tool: reads of tables, rows and schemas, and
-// statements whose changes reach the file only when commit() is called.
+// A package database opened for the tools: reads of tables, rows, schemas and streams,
+// and, when opened for changes, statements whose changes reach the file only when
+// commit() is called.
 #include <windows.h>
 #include <msi.h>
 #include <string>
@@ -9,7 +10,7 @@
 #include "common/unique_any.h"
 #include "idt_table.h"
 
-namespace tidewell::add {
+namespace tidewell::tools {
 
 struct TableSchema {
     std::vector<std::wstring> columns;
@@ -18,15 +19,21 @@ struct TableSchema {
     bool operator==(const TableSchema&) const = default;
 };
 
+enum class OpenMode { ReadOnly, Transacted };
+
 class MsiDatabase {
 public:
-    // Opens the file in transacted mode; throws when it is no Windows Installer database.
-    explicit MsiDatabase(const std::wstring& path);
+    // Opens the file; throws when it is no Windows Installer database. ReadOnly never
+    // writes the file; Transacted writes it only on commit().
+    MsiDatabase(const std::wstring& path, OpenMode mode);
 
     bool hasTable(const std::wstring& table) const;
     TableSchema schema(const std::wstring& table) const;
     // Every row of the statement, each value as text ("" for null).
     std::vector<TextRow> select(const std::wstring& statement) const;
+    // The bytes of a stream column in the rows of the statement (the first row's field).
+    std::string stream(const std::wstring& statement, UINT field) const;
+    MSIHANDLE handle() const { return database_.get(); }
     // Runs a statement with its parameters (may be 0); throws when it fails.
     void execute(const std::wstring& statement, MSIHANDLE parameters = 0);
     // Writes every change into the file; nothing is written before.
@@ -42,4 +49,4 @@ std::wstring fieldText(MSIHANDLE record, UINT field);
 std::wstring quoted(const std::wstring& identifier);
 std::wstring literal(const std::wstring& text);
 
-}  // namespace tidewell::add
+}  // namespace tidewell::tools

@@ -18,42 +18,14 @@
 #include "msi/session.h"
 #include "package.h"
 #include "test_fs.h"
+#include "tool_run.h"
 
 using namespace tidewell;
 using namespace tidewell::test;
 
 namespace {
 
-struct ToolRun {
-    DWORD code = 0;
-    std::string output;  // standard output and error together
-};
-
-ToolRun runTool(const std::wstring& package) {
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    unique_handle readEnd, writeEnd;
-    if (!::CreatePipe(readEnd.put(), writeEnd.put(), &inherit, 0)) throw std::runtime_error("CreatePipe");
-    ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
-    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
-    std::wstring commandLine = L"\"" + binFolder() + L"tidewell-add.exe\" \"" + package + L"\"";
-    PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
-        throw std::runtime_error("cannot start tidewell-add.exe");
-    unique_handle processHandle(process.hProcess), threadHandle(process.hThread);
-    writeEnd.reset();
-    ToolRun run;
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(readEnd.get(), buffer, sizeof buffer, &read, nullptr) && read > 0) run.output.append(buffer, read);
-    ::WaitForSingleObject(processHandle.get(), INFINITE);
-    ::GetExitCodeProcess(processHandle.get(), &run.code);
-    return run;
-}
+ToolRun runTool(const std::wstring& package) { return test::runTool(L"tidewell-add.exe", {package}); }
 
 using Rows = std::vector<std::vector<std::wstring>>;
 
@@ -77,14 +49,7 @@ Rows query(const std::wstring& path, const std::wstring& statement) {
 
 // Changes a built package the way an author does after running the tool.
 void execute(const std::wstring& path, const std::vector<std::wstring>& statements) {
-    unique_msihandle database;
-    ASSERT_EQ(0u, ::MsiOpenDatabaseW(path.c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_TRANSACT), database.put()));
-    for (const auto& statement : statements) {
-        unique_msihandle view;
-        ASSERT_EQ(0u, ::MsiDatabaseOpenViewW(database.get(), statement.c_str(), view.put())) << toUtf8(statement);
-        ASSERT_EQ(0u, ::MsiViewExecute(view.get(), 0)) << toUtf8(statement);
-    }
-    ASSERT_EQ(0u, ::MsiDatabaseCommit(database.get()));
+    ASSERT_NO_THROW(executeStatements(path, statements));
 }
 
 std::map<std::wstring, int> sequenceOf(const std::wstring& path) {

@@ -86,6 +86,15 @@ done
 # The package's own rows for the library's table.
 msibuild kit.msi -q "INSERT INTO \`VU_RemoveFile\` (\`RemoveFile\`, \`Condition\`, \`Options\`) VALUES ('rfStaleLogs', '1', 0)"
 
+# The kit's own package comes out of tidewell-check clean, and the check changes nothing.
+checker="$build/bin/tidewell-check.exe"
+before=$(md5sum kit.msi)
+check_output=$(cd "$build/bin" && wine "$checker" "$msi" 2>&1) && check_code=0 || check_code=$?
+echo "--- tidewell-check:"; echo "$check_output"
+check "tidewell-check finds nothing (exit code $check_code)" test "$check_code" = 0
+check "tidewell-check reports no finding" grep -q "0 error(s), 0 warning(s)" <<<"$check_output"
+check "tidewell-check leaves the package as it was" test "$before" = "$(md5sum kit.msi)"
+
 install_code=0
 wine msiexec /i "$msi" /qn /l*v 'C:\tw-authoring-idt\install.log' >/dev/null 2>&1 || install_code=$?
 echo "--- the library's lines of the installation log:"

@@ -136,8 +136,7 @@ void PersistentDataBackup::backUp() {
         else
             log_.line(row + L": backed up " + path);
     }
-    if (!script.runForInstallingUsers())
-        log_.line(L"no installer process of a user was found: network items were not copied");
+    script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
     if (transaction.saveJournal())
         log_.line(L"backup file " + backupFile_ + L" written: " + count(transaction.itemCount()) + L" items");
     else
@@ -162,10 +161,7 @@ void PersistentDataBackup::release(Ending ending) {
             log_.line(L"restoring " + count(items) + L" items from " + backupFile_);
             RestoreLog report(log_);
             transaction.restoreAll(&report);
-            if (!script.runForInstallingUsers()) {
-                log_.line(L"no installer process of a user was found: network items were not restored");
-                transaction.keepNetworkStores();
-            }
+            script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
         } else {
             log_.line(L"discarding the backup " + backupFile_ + L": " + count(items) + L" copies");
         }

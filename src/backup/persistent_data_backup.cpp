@@ -95,11 +95,17 @@ std::wstring PersistentDataBackup::itemPath(const PersistentItem& item) const {
         return {};
     }
     if (isRegistryPath(path)) {
-        dropTrailingBackslashes(path);
         HKEY root = nullptr;
         std::wstring subkey;
         if (!parseRegistryPath(path, root, subkey) || subkey.empty()) {
             log_.line(row + L" not backed up: " + path + L" is a whole root key");
+            return {};
+        }
+        // As for registry removal: after formatting, an empty component (a trailing
+        // backslash included) may be a property that was not set, and the key it leaves
+        // is not the one the row meant.
+        if (hasEmptyComponent(subkey)) {
+            log_.line(row + L" not backed up: " + path + L" has an empty component");
             return {};
         }
         return rootLongName(root) + L"\\" + subkey;

@@ -95,11 +95,17 @@ std::wstring PersistentDataBackup::itemPath(const PersistentItem& item) const {
         return {};
     }
     if (isRegistryPath(path)) {
-        dropTrailingBackslashes(path);
         HKEY root = nullptr;
         std::wstring subkey;
         if (!parseRegistryPath(path, root, subkey) || subkey.empty()) {
             log_.line(row + L" not backed up: " + path + L" is a whole root key");
+            return {};
+        }
+        // As for registry removal: after formatting, an empty component (a trailing
+        // backslash included) may be a property that was not set, and the key it leaves
+        // is not the one the row meant.
+        if (hasEmptyComponent(subkey)) {
+            log_.line(row + L" not backed up: " + path + L" has an empty component");
             return {};
         }
         return rootLongName(root) + L"\\" + subkey;
@@ -136,8 +142,7 @@ void PersistentDataBackup::backUp() {
         else
             log_.line(row + L": backed up " + path);
     }
-    if (!script.runForInstallingUsers())
-        log_.line(L"no installer process of a user was found: network items were not copied");
+    script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
     if (transaction.saveJournal())
         log_.line(L"backup file " + backupFile_ + L" written: " + count(transaction.itemCount()) + L" items");
     else
@@ -162,10 +167,7 @@ void PersistentDataBackup::release(Ending ending) {
             log_.line(L"restoring " + count(items) + L" items from " + backupFile_);
             RestoreLog report(log_);
             transaction.restoreAll(&report);
-            if (!script.runForInstallingUsers()) {
-                log_.line(L"no installer process of a user was found: network items were not restored");
-                transaction.keepNetworkStores();
-            }
+            script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
         } else {
             log_.line(L"discarding the backup " + backupFile_ + L": " + count(items) + L" copies");
         }

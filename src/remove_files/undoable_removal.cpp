@@ -1,6 +1,7 @@
 #include "remove_files/undoable_removal.h"
 
 #include "common/text.h"
+#include "msi/session.h"
 #include "remove_files/removal_worker.h"
 #include "undo/undo_transaction.h"
 #include "win/command_script.h"
@@ -11,8 +12,7 @@ void removeFilesUndoable(const ActionLog& log) {
     CommandScript script(&log);
     UndoTransaction transaction(&script, &log);
     removeFiles(log, &transaction);
-    if (!script.runForInstallingUsers())
-        log.line(L"no installer process of a user was found: network items stay in place");
+    script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
     if (transaction.saveJournal())
         log.line(L"journal " + journalFile() + L" written: " + toDecimal(transaction.itemCount()) +
                  L" items can be undone");
@@ -34,7 +34,7 @@ void undoRemoveFiles(const ActionLog& log) {
     if (!transaction.loadJournal()) return;
     log.line(L"putting back " + toDecimal(transaction.itemCount()) + L" removed items");
     transaction.restoreAll();
-    if (!script.runForInstallingUsers()) transaction.keepNetworkStores();
+    script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
 }
 
 }  // namespace tidewell

@@ -14,6 +14,22 @@ std::wstring viewNote(RegistryView view) { return view == RegistryView::Native ?
 
 }  // namespace
 
+// A Key with an empty component is refused, a trailing backslash included. After
+// formatting, "Software\Vendor\" written in the table cannot be told from
+// "Software\Vendor\[UNSET]" with the property unset, and taking either as
+// Software\Vendor removes a whole tree the row never named. The same for a doubled
+// backslash, which would skip a level, and a leading one.
+bool RegistryRemover::refusedForEmptyComponent(const std::wstring& what, const std::wstring& key) const {
+    if (!hasEmptyComponent(key)) return false;
+    log_.line(what + L" not removed: the key has an empty component (a doubled, leading or trailing backslash, "
+                     L"or a property that is not set)");
+    return true;
+}
+
+namespace {
+
+}  // namespace
+
 void RegistryRemover::load(const ActionData& data) {
     if (data.groupCount() != 2) {
         // A work list without selected rows holds only the ALLUSERS group.
@@ -63,26 +79,15 @@ void RegistryRemover::removeEntry(const RegistryRemovalRecord& entry) {
 bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, RegistryView view) const {
     const REGSAM access = KEY_ALL_ACCESS | viewAccess(view);
     const std::wstring shown = progressText(root, key, L"") + viewNote(view);
-    // "Software\Vendor\" names the key Software\Vendor. A key that is empty (or only
-    // backslashes) would name the root itself: removing everything under a root is
-    // never what a row means, so it is refused.
-    std::wstring path = key;
-    while (!path.empty() && path.back() == L'\\') path.pop_back();
-    if (path.empty()) {
-        log_.line(L"key " + shown + L" not removed: an empty key would name the whole root");
-        return false;
-    }
-    PathParts parts = splitAtLastBackslash(path);
-    // A key whose only backslash leads it is asked for under the root by its whole text:
-    // the backslash is not dropped to make a name the row did not write.
-    if (parts.parent.empty()) parts.leaf = path;
+    if (refusedForEmptyComponent(L"key " + shown, key)) return false;
+    const PathParts parts = splitAtLastBackslash(key);
     const RegistryKey parentKey(root, parts.parent, IfMissing::Fail, access);
     if (!parentKey.isOpen()) {
         log_.line(L"key " + shown + L" not removed: its parent key does not exist or cannot be opened");
         return false;
     }
-    if (deleteKeyTree(parentKey.handle(), parts.leaf)) return true;
-    const RegistryKey stillThere(root, path, IfMissing::Fail, viewAccess(view));
+    if (deleteKeyTree(parentKey.handle(), parts.leaf, viewAccess(view))) return true;
+    const RegistryKey stillThere(root, key, IfMissing::Fail, viewAccess(view));
     log_.line(L"key " + shown + (stillThere.isOpen() ? L" could not be removed" : L" not removed: it does not exist"));
     return false;
 }
@@ -90,6 +95,7 @@ bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, Registry
 bool RegistryRemover::removeValue(HKEY root, const std::wstring& key, const std::wstring& name,
                                   RegistryView view) const {
     const std::wstring shown = progressText(root, key, name) + viewNote(view);
+    if (refusedForEmptyComponent(L"value " + shown, key)) return false;
     const RegistryKey registryKey(root, key, IfMissing::Fail, KEY_ALL_ACCESS | viewAccess(view));
     if (!registryKey.isOpen()) {
         log_.line(L"value " + shown + L" not removed: its key does not exist or cannot be opened");

@@ -37,6 +37,8 @@ public:
 
 private:
     void removeEntry(const RegistryRemovalRecord& entry);
+    // True, logged, when the key has an empty component; what names the entry.
+    bool refusedForEmptyComponent(const std::wstring& what, const std::wstring& key) const;
     bool removeKeyTree(HKEY root, const std::wstring& key, RegistryView view) const;
     bool removeValue(HKEY root, const std::wstring& key, const std::wstring& name, RegistryView view) const;
 

@@ -58,8 +58,16 @@ bool FileUndoStore::take(const std::wstring& path) {
     const std::wstring item = record(path);
     createFolder(item);
     if (isNetworkPath(path)) {
+        // Recorded until the script has run: an item it did not confirm in the store is
+        // where it was (or only partly copied), and no record may bring it back over the
+        // original.
+        const auto settle = [this, path](bool arrived) {
+            if (arrived) return;
+            forget(path);
+            logLine(L"network item " + path + L" stays in place: the user's script did not confirm its move");
+        };
         if (appendNetworkCommands(path, buildMoveCommands(path, item, SourcePart::Item, DestinationFolder::Create),
-                                  L" kept"))
+                                  L" kept", settle))
             return true;
         forget(path);
         ::RemoveDirectoryW(item.c_str());
@@ -75,9 +83,9 @@ bool FileUndoStore::take(const std::wstring& path) {
 }
 
 bool FileUndoStore::appendNetworkCommands(const std::wstring& path, const std::wstring& commands,
-                                          const wchar_t* outcome) {
+                                          const wchar_t* outcome, ArrivalReport settle) {
     // The user's account can reach the share; the installer's may not.
-    if (script_ != nullptr && script_->append(commands)) return true;
+    if (script_ != nullptr && script_->add(commands, std::move(settle))) return true;
     logLine(L"network item " + path + outcome +
             (script_ == nullptr ? L": no script for network items" : L": it cannot be written into the script"));
     return false;
@@ -99,8 +107,13 @@ bool FileUndoStore::keepCopy(const std::wstring& path) {
     const std::wstring item = record(path);
     createFolder(item);
     if (isNetworkPath(path)) {
+        const auto settle = [this, path](bool arrived) {
+            if (arrived) return;
+            forget(path);
+            logLine(L"network item " + path + L" not copied: the user's script did not confirm the copy");
+        };
         if (appendNetworkCommands(path, buildCopyCommands(path, item, SourcePart::Item, DestinationFolder::Create),
-                                  L" not copied"))
+                                  L" not copied", settle))
             return true;
     } else if (isFolder(path)) {
         if (copyNow(path, item, SourcePart::Item, DestinationFolder::Existing, log_) &&
@@ -126,12 +139,23 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
     const std::wstring stored = found->second;
     const std::wstring destination = parentFolder(path);
     if (isNetworkPath(path)) {
+        // Only the recorded leaf goes back, and the item stays recorded (so its store is
+        // not deleted) until the script confirms that it arrived.
+        const std::wstring leaf = stored + L"\\" + leafName(path);
+        const auto settle = [this, path, stored](bool arrived) {
+            if (arrived) {
+                forget(path);
+                return;
+            }
+            disarm();
+            logLine(L"network item " + path + L" was not put back: the user's script did not confirm it; it stays in " +
+                    stored);
+        };
         if (script_ == nullptr ||
-            !script_->append(buildMoveCommands(stored, destination, SourcePart::Contents, DestinationFolder::Create))) {
+            !script_->add(buildMoveCommands(leaf, destination, SourcePart::Item, DestinationFolder::Create), settle)) {
             logLine(L"cannot schedule the return of network item " + path + L"; it stays in " + stored);
             return false;
         }
-        forget(path);
         return true;
     }
     if (isFolder(stored)) {

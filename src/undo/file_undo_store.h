@@ -29,7 +29,9 @@ protected:
 private:
     // Puts a network item's commands into the script; false, logged as "network item
     // <path><outcome>: ...", when there is no script or the commands cannot go into it.
-    bool appendNetworkCommands(const std::wstring& path, const std::wstring& commands, const wchar_t* outcome);
+    // The settle report hears after the script's run whether the item arrived.
+    bool appendNetworkCommands(const std::wstring& path, const std::wstring& commands, const wchar_t* outcome,
+                               ArrivalReport settle);
     bool takeLocal(const std::wstring& path, const std::wstring& item);
 };
 

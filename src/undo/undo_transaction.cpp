@@ -202,12 +202,4 @@ size_t UndoTransaction::itemCount() const {
     return items;
 }
 
-void UndoTransaction::keepNetworkStores() {
-    for (auto& [key, store] : fileStores_) {
-        if (!store->isNetworkStore() || store->recordedLocation().empty()) continue;
-        store->disarm();
-        logLine(L"network items stay in " + store->recordedLocation() + L": the script did not run");
-    }
-}
-
 }  // namespace tidewell

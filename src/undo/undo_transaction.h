@@ -50,8 +50,6 @@ public:
     bool restoreAll(RestoreReport* report = nullptr);
     // How many items the stores hold.
     size_t itemCount() const;
-    // Network stores keep what they hold (their commands could not run).
-    void keepNetworkStores();
 
     // The journal as bytes, and the reverse.
     std::vector<unsigned char> journalBytes();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "common/text.h"
 #include "common/unique_any.h"
 #include "win/folder_tree.h"
 #include "win/guid_text.h"
@@ -19,6 +20,17 @@ std::wstring windowsFolder() {
 }
 
 std::wstring shell() { return windowsFolder() + L"\\system32\\cmd.exe"; }
+
+// The line that item subroutines' arrivals are told by, followed by the item number.
+constexpr const wchar_t* kArrivedMark = L"tidewell-arrived ";
+
+// No AutoRun commands (/D), no delayed expansion that would read "!" in a path (/V:OFF);
+// /S keeps the quotes around the script path whatever characters it holds.
+std::wstring commandLine(const std::wstring& script) {
+    return L"\"" + shell() + L"\" /D /V:OFF /S /C \"\"" + script + L"\"\"";
+}
+
+std::wstring errorText(DWORD code) { return L" (error " + toDecimal(code) + L")"; }
 
 // A path between double quotes; "%" is doubled, since a script would expand it.
 std::wstring quote(const std::wstring& text) {
@@ -65,6 +77,23 @@ std::wstring withBackslash(std::wstring path) {
     return path;
 }
 
+// Enters the source's parent. cmd.exe in Wine 8 runs the right side of "||" and "&&"
+// whatever the left side did, so the guard is the status pushd sets: 0 when it entered
+// the folder, 1 when not (Windows clears it on success too). Without the guard, the
+// relative names below would act in whatever folder the script happens to be in.
+std::wstring enterParent(const Parts& parts) {
+    return L"pushd " + quote(parts.parent) + L"\r\nif errorlevel 1 exit /b 1\r\n";
+}
+
+// After the fallback xcopy of a folder that is still there: its deletion, only when xcopy
+// succeeded. "del /S" is given the folder's own entries ("leaf\*"): with the bare leaf it
+// would delete files of that name in every subfolder of the current folder, the
+// destination's copy included.
+std::wstring deleteAfterCopy(const std::wstring& leaf) {
+    return L"if exist " + quote(leaf + L"\\*") + L" if not errorlevel 1 (del /Q /F /S " + quote(leaf + L"\\*") +
+           L" & rmdir /Q /S " + quote(leaf) + L")\r\n";
+}
+
 // Whole folders and their contents move with the wide shell functions where a script
 // cannot name them.
 bool moveWithShell(const std::wstring& source, const std::wstring& destination, SourcePart part,
@@ -98,100 +127,200 @@ bool toScriptText(const std::wstring& text, std::string& bytes) {
     return !lost;
 }
 
-CommandScript::CommandScript(const LogSink* log) : log_(log) {
-    path_ = tempFolder();
-    ensureTrailingBackslash(path_);
-    path_ += newGuidText() + L".bat";
-    const unique_hfile file(::CreateFileW(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr));
-    created_ = file.is_valid();
-    if (!created_ && log_) log_->line(L"cannot create the script " + path_);
+CommandScript::CommandScript(const LogSink* log) : log_(log) {}
+
+CommandScript::~CommandScript() {
+    if (!path_.empty()) ::DeleteFileW(path_.c_str());
 }
 
-CommandScript::~CommandScript() { deleteFile(path_); }
-
-bool CommandScript::write(const std::wstring& text) {
+bool CommandScript::add(const std::wstring& commands, ArrivalReport report) {
     std::string bytes;
-    if (!toScriptText(text + L"\r\n", bytes)) return false;
-    const unique_hfile file(
-        ::CreateFileW(path_.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
-}
-
-bool CommandScript::append(const std::wstring& text) {
-    if (!created_ || ran_) return false;
-    if (!write(text)) {
-        if (log_) log_->line(L"cannot write commands into the script for: " + text.substr(0, text.find(L'\r')));
+    if (ran_ || !toScriptText(commands, bytes)) {
+        if (log_) log_->line(L"cannot write commands into the script for: " + commands.substr(0, commands.find(L'\r')));
         return false;
     }
-    ++commands_;
+    items_.push_back({commands, std::move(report)});
     return true;
 }
 
-std::wstring CommandScript::prepareRun() {
-    if (!created_ || ran_) return {};
-    ran_ = true;
-    // The script deletes itself last, so a second launch finds nothing to run.
-    write(L"del " + quote(path_) + L" /Q /F");
-    return quote(shell()) + L" /C " + quote(path_);
+// Each item is a subroutine, so that its "exit /b" leaves only the item; its output goes
+// to NUL and the main part writes one line for every item that arrived, which is what
+// the run reads back. The exit status counts the items that did not arrive.
+std::wstring CommandScript::scriptText() const {
+    std::wstring text = L"@echo off\r\nset tidewell_missing=0\r\n";
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const std::wstring n = toDecimal(static_cast<long long>(i));
+        text += L"call :item" + n + L" >nul 2>&1\r\n";
+        text += L"if errorlevel 1 (set /a tidewell_missing+=1) else (echo " + std::wstring(kArrivedMark) + n + L")\r\n";
+    }
+    text += L"exit /b %tidewell_missing%\r\n";
+    for (size_t i = 0; i < items_.size(); ++i)
+        text += L":item" + toDecimal(static_cast<long long>(i)) + L"\r\n" + items_[i].commands + L"exit /b 1\r\n";
+    return text;
+}
+
+// Creates the script new (never through a file already there) and reads it back: a
+// script its account cannot read back would run nothing and report nothing.
+bool CommandScript::writeScript(const std::wstring& folder) {
+    std::string bytes;
+    if (!toScriptText(scriptText(), bytes)) return false;
+    std::wstring path = folder;
+    ensureTrailingBackslash(path);
+    path += newGuidText() + L".bat";
+    {
+        const unique_hfile file(
+            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) {
+            if (log_) log_->line(L"cannot create the script " + path + errorText(::GetLastError()));
+            return false;
+        }
+        path_ = path;
+        DWORD written = 0;
+        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size()) {
+            if (log_) log_->line(L"cannot write the script " + path + errorText(::GetLastError()));
+            return false;
+        }
+    }
+    const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    std::string back(bytes.size() + 1, '\0');
+    DWORD read = 0;
+    if (!file || !::ReadFile(file.get(), back.data(), static_cast<DWORD>(back.size()), &read, nullptr) ||
+        back.compare(0, read, bytes) != 0 || read != bytes.size()) {
+        if (log_) log_->line(L"the script " + path + L" cannot be read back by the account it runs in" +
+                             errorText(::GetLastError()));
+        return false;
+    }
+    return true;
+}
+
+bool CommandScript::settleUnrun(const std::wstring& why) {
+    if (log_) log_->line(why);
+    for (auto& item : items_) item.report(false);
+    return false;
+}
+
+bool CommandScript::finishRun(const ProgramRun& run) {
+    std::vector<bool> arrived(items_.size(), false);
+    size_t count = 0;
+    const std::string mark = toAnsi(kArrivedMark);
+    for (size_t start = 0; start < run.output.size();) {
+        size_t end = run.output.find('\n', start);
+        if (end == std::string::npos) end = run.output.size();
+        std::string line = run.output.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
+        if (line.size() <= mark.size() || line.size() > mark.size() + 9 || line.compare(0, mark.size(), mark) != 0 ||
+            line.find_first_not_of("0123456789", mark.size()) != std::string::npos)
+            continue;
+        const size_t n = std::stoul(line.substr(mark.size()));
+        if (n < arrived.size() && !arrived[n]) {
+            arrived[n] = true;
+            ++count;
+        }
+    }
+    if (!run.started) {
+        if (log_) log_->line(L"cannot start the script" + errorText(run.error));
+    } else if (log_) {
+        log_->line(L"the script ended with status " + toDecimal(run.exitCode) + L": " +
+                   toDecimal(static_cast<long long>(count)) + L" of " +
+                   toDecimal(static_cast<long long>(items_.size())) + L" items arrived");
+    }
+    for (size_t i = 0; i < items_.size(); ++i) items_[i].report(arrived[i]);
+    return run.started && count == items_.size();
 }
 
 bool CommandScript::runInOwnAccount() {
-    const std::wstring commandLine = prepareRun();
-    return !commandLine.empty() && runAndWait(shell(), commandLine);
+    if (ran_ || items_.empty()) return items_.empty();
+    ran_ = true;
+    if (!writeScript(tempFolder())) return settleUnrun(L"the script did not run");
+    const ProgramRun run = runProgram(shell(), commandLine(path_));
+    ::DeleteFileW(path_.c_str());
+    path_.clear();
+    return finishRun(run);
 }
 
-bool CommandScript::runAsOwnersOf(const std::vector<std::wstring>& processImages) {
-    const std::wstring commandLine = prepareRun();
-    return !commandLine.empty() && runAsImageOwners(shell(), commandLine, processImages, log_) > 0;
+bool CommandScript::runAsUserOf(const std::wstring& userSid, const std::vector<std::wstring>& images) {
+    if (ran_ || items_.empty()) return items_.empty();
+    ran_ = true;
+    const UserAccount account(userSid, images, log_);
+    if (!account.usable()) return settleUnrun(L"the user's script did not run: its items stay where they are");
+    ProgramRun run;
+    {
+        // Written, read back and deleted as the user: the script lies where the user's
+        // own account can read it, and nothing in the user's folder is touched with this
+        // process's rights.
+        const unique_impersonation asUser = impersonate(account.token());
+        if (!asUser) return settleUnrun(L"cannot act as " + account.name() + errorText(::GetLastError()) +
+                                        L": the user's script did not run");
+        if (!writeScript(account.tempFolder())) {
+            if (!path_.empty()) ::DeleteFileW(path_.c_str());
+            path_.clear();
+            return settleUnrun(L"the user's script did not run: its items stay where they are");
+        }
+    }
+    run = runProgram(shell(), commandLine(path_), &account);
+    {
+        const unique_impersonation asUser = impersonate(account.token());
+        ::DeleteFileW(path_.c_str());
+    }
+    path_.clear();
+    return finishRun(run);
 }
 
-bool CommandScript::runForInstallingUsers() {
+bool CommandScript::runForInstallingUser(const std::wstring& userSid) {
     if (!hasCommands()) return true;
     const std::wstring windows = windowsFolder();
-    return runAsOwnersOf({windows + L"\\system32\\msiexec.exe", windows + L"\\SysWOW64\\msiexec.exe"});
+    return runAsUserOf(userSid, {windows + L"\\system32\\msiexec.exe", windows + L"\\SysWOW64\\msiexec.exe"});
 }
 
 std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
                                DestinationFolder folder) {
     auto [parts, target, text] = startCommands(source, destination, folder);
+    const std::wstring leaf = quote(parts.leaf);
+    text += enterParent(parts);
     if (part == SourcePart::Item) {
-        // The fallback copies a folder that move could not take across volumes; a file
-        // never needs it (move copies files across volumes itself).
-        text += L"pushd " + quote(parts.parent) + L"\r\n";
-        text += L"move /Y " + quote(parts.leaf) + L" " + quote(target) + L"\r\n";
-        text += L"if exist " + quote(parts.leaf + L"\\*") + L" (xcopy /E /Y /K /H /I " + quote(parts.leaf) + L" " +
-                quote(withBackslash(target) + parts.leaf) + L" && del /Q /F /S " + quote(parts.leaf) +
-                L" && rmdir /Q /S " + quote(parts.leaf) + L")\r\n popd \r\n";
+        // The fallback copies a folder that move could not take across volumes, and
+        // deletes the source only once the copy succeeded; a file never needs it (move
+        // copies files across volumes itself).
+        text += L"move /Y " + leaf + L" " + quote(target) + L"\r\n";
+        text += L"if exist " + quote(parts.leaf + L"\\*") + L" xcopy /E /Y /K /H /I " + leaf + L" " +
+                quote(withBackslash(target) + parts.leaf) + L"\r\n";
+        text += deleteAfterCopy(parts.leaf);
+        text += L"popd\r\n";
+        text += L"if exist " + quote(parts.parent + parts.leaf) + L" exit /b 1\r\n";
+        text += L"if not exist " + quote(withBackslash(target) + parts.leaf) + L" exit /b 1\r\nexit /b 0\r\n";
         return text;
     }
-    const std::wstring leaf2 = parts.leaf + L"\\*";
-    std::wstring escapedLeaf = quote(parts.leaf);
-    escapedLeaf = escapedLeaf.substr(1, escapedLeaf.size() - 2);
-    text = L"pushd " + quote(parts.parent) + L"\r\n";
-    text += L"for /f \"tokens=*\" %%a in ('dir /b /a " + quote(parts.leaf) + L" ') do move /Y \"%cd%\\" + escapedLeaf +
+    std::wstring escapedLeaf = leaf.substr(1, leaf.size() - 2);
+    text += L"for /f \"tokens=*\" %%a in ('dir /b /a " + leaf + L" ') do move /Y \"%cd%\\" + escapedLeaf +
             L"\\%%a\" " + quote(target) + L"\r\n";
-    text += L"xcopy /E /Y /K /H /I " + quote(leaf2) + L" " + quote(target) + L"\r\n";
-    text += L"del /Q /F /S " + quote(leaf2) + L"\r\n rmdir /Q /S " + quote(leaf2) + L"\r\n popd \r\n";
+    // Whatever move left is copied, and deleted only once the copy succeeded.
+    text += L"rmdir " + leaf + L"\r\n";
+    text += L"if exist " + quote(parts.leaf + L"\\*") + L" xcopy /E /Y /K /H /I " + quote(parts.leaf + L"\\*") + L" " +
+            quote(target) + L"\r\n";
+    text += deleteAfterCopy(parts.leaf);
+    text += L"popd\r\n";
+    text += L"if exist " + quote(parts.parent + parts.leaf) + L" exit /b 1\r\nexit /b 0\r\n";
     return text;
 }
 
 std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
                                DestinationFolder folder) {
     auto [parts, target, text] = startCommands(source, destination, folder);
-    if (part == SourcePart::Contents)
-        return L"pushd " + quote(parts.parent) + L"\r\nxcopy /E /Y /K /H /I " + quote(parts.leaf + L"\\*") + L" " +
-               quote(target) + L"\r\n\r\n popd \r\n";
+    text += enterParent(parts);
+    if (part == SourcePart::Contents) {
+        text += L"xcopy /E /Y /K /H /I " + quote(parts.leaf + L"\\*") + L" " + quote(target) + L"\r\n";
+        return text + L"if errorlevel 1 exit /b 1\r\npopd\r\nexit /b 0\r\n";
+    }
     // xcopy asks whether a single file's new name is a file or a folder (and asks forever
     // when nobody answers): a file is copied into the folder instead.
-    text += L"pushd " + quote(parts.parent) + L"\r\n";
     text += L"if exist " + quote(parts.leaf + L"\\*") + L" (xcopy /E /Y /K /H /I " + quote(parts.leaf) + L" " +
             quote(withBackslash(target) + parts.leaf) + L") else (xcopy /Y /K /H " + quote(parts.leaf) + L" " +
-            quote(withBackslash(target)) + L")\r\n popd \r\n";
-    return text;
+            quote(withBackslash(target)) + L")\r\n";
+    text += L"if errorlevel 1 exit /b 1\r\npopd\r\n";
+    return text + L"if not exist " + quote(withBackslash(target) + parts.leaf) + L" exit /b 1\r\nexit /b 0\r\n";
 }
 
 bool moveNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,
@@ -199,9 +328,11 @@ bool moveNow(const std::wstring& source, const std::wstring& destination, Source
     std::wstring from = source;
     trueName(from);
     CommandScript script(log);
-    if (!script.append(buildMoveCommands(from, destination, part, folder)))
+    bool arrived = false;
+    if (!script.add(buildMoveCommands(from, destination, part, folder), [&arrived](bool done) { arrived = done; }))
         return moveWithShell(from, destination, part, folder);
-    return script.runInOwnAccount();
+    script.runInOwnAccount();
+    return arrived;
 }
 
 bool copyNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,
@@ -209,8 +340,11 @@ bool copyNow(const std::wstring& source, const std::wstring& destination, Source
     std::wstring from = source;
     trueName(from);
     CommandScript script(log);
-    if (!script.append(buildCopyCommands(from, destination, part, folder))) return false;
-    return script.runInOwnAccount();
+    bool arrived = false;
+    if (!script.add(buildCopyCommands(from, destination, part, folder), [&arrived](bool done) { arrived = done; }))
+        return false;
+    script.runInOwnAccount();
+    return arrived;
 }
 
 }  // namespace tidewell

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include <array>
+#include <vector>
 
 namespace tidewell {
 namespace {
@@ -40,7 +41,7 @@ Function advapiFunction(const char* name) {
 }
 
 using RegCopyTreeFunction = LONG(WINAPI*)(HKEY, LPCWSTR, HKEY);
-using RegDeleteTreeFunction = LONG(WINAPI*)(HKEY, LPCWSTR);
+using RegDeleteKeyExFunction = LONG(WINAPI*)(HKEY, LPCWSTR, REGSAM, DWORD);
 using IsWow64ProcessFunction = BOOL(WINAPI*)(HANDLE, PBOOL);
 
 // kernel32 is held for as long as the library is loaded once the WOW64 question has
@@ -152,11 +153,45 @@ bool copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination) {
     return ::SHCopyKeyW(source, subkey.c_str(), destination, 0) == ERROR_SUCCESS;
 }
 
-bool deleteKeyTree(HKEY key, const std::wstring& subkey) {
+namespace {
+
+// Deletes one key without subkeys in the view given; RegDeleteKeyW would pick the view
+// of the process, whatever view its parent handle was opened in. RegDeleteKeyExW is
+// missing only where there is no other view (32-bit XP), and there the view is 0.
+bool deleteKeyInView(HKEY key, const std::wstring& subkey, REGSAM view) {
+    if (view != 0) {
+        if (const auto regDeleteKeyEx = advapiFunction<RegDeleteKeyExFunction>("RegDeleteKeyExW"))
+            return regDeleteKeyEx(key, subkey.c_str(), view, 0) == ERROR_SUCCESS;
+    }
+    return ::RegDeleteKeyW(key, subkey.c_str()) == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+bool hasEmptyComponent(const std::wstring& subkey) {
+    return subkey.empty() || subkey.front() == L'\\' || subkey.back() == L'\\' ||
+           subkey.find(L"\\\\") != std::wstring::npos;
+}
+
+// Depth first, every open and every deletion naming the view: RegDeleteTreeW and
+// SHDeleteKeyW delete the last key with RegDeleteKeyW, in the process's own view.
+bool deleteKeyTree(HKEY key, const std::wstring& subkey, REGSAM view) {
     if (subkey.empty()) return false;
-    if (const auto regDeleteTree = advapiFunction<RegDeleteTreeFunction>("RegDeleteTreeW"))
-        return regDeleteTree(key, subkey.c_str()) == ERROR_SUCCESS;
-    return ::SHDeleteKeyW(key, subkey.c_str()) == ERROR_SUCCESS;
+    bool all = true;
+    {
+        unique_hkey tree;
+        if (::RegOpenKeyExW(key, subkey.c_str(), 0, KEY_READ | view, tree.put()) != ERROR_SUCCESS) return false;
+        std::vector<std::wstring> children;
+        wchar_t name[256];  // the longest key name is 255 characters
+        for (DWORD index = 0;; ++index) {
+            DWORD length = 256;
+            if (::RegEnumKeyExW(tree.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+                break;
+            children.emplace_back(name, length);
+        }
+        for (const auto& child : children) all = deleteKeyTree(tree.get(), child, view) && all;
+    }
+    return all && deleteKeyInView(key, subkey, view);
 }
 
 }  // namespace tidewell

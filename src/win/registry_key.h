@@ -94,9 +94,16 @@ private:
 // keeps what it already holds). What was copied before a failure stays.
 bool copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination);
 
-// Removes key\subkey with all its values and subkeys, in the registry view the key was
-// opened in. The empty subkey is refused: it would name the key itself, and this never
-// empties a key it was not asked to remove. Parts removed before a failure stay removed.
-bool deleteKeyTree(HKEY key, const std::wstring& subkey);
+// Removes key\subkey with all its values and subkeys, every step in the view given
+// (viewAccess; 0 for the process's own). The empty subkey is refused: it would name the
+// key itself, and this never empties a key it was not asked to remove. Parts removed
+// before a failure stay removed.
+bool deleteKeyTree(HKEY key, const std::wstring& subkey, REGSAM view = 0);
+
+// True when a subkey path has an empty component: it is empty, begins or ends with a
+// backslash, or holds two in a row. Such a path is what formatting leaves of a reference
+// to a property that is not set ("Software\[Manufacturer]\[UNSET]"); taken as it stands,
+// it would name a key above the one meant.
+bool hasEmptyComponent(const std::wstring& subkey);
 
 }  // namespace tidewell

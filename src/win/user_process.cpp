@@ -1,9 +1,9 @@
 #include "win/user_process.h"
 
 #include <windows.h>
+#include <sddl.h>
 
 #include "common/text.h"
-#include "common/unique_any.h"
 
 namespace tidewell {
 
@@ -11,26 +11,51 @@ namespace {
 
 using EnumProcessesFn = BOOL(WINAPI*)(DWORD*, DWORD, DWORD*);
 using ImageFileNameFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
+using CreateEnvironmentBlockFn = BOOL(WINAPI*)(void**, HANDLE, BOOL);
+using DestroyEnvironmentBlockFn = BOOL(WINAPI*)(void*);
 
-struct Psapi {
-    unique_hmodule module;
-    EnumProcessesFn enumProcesses = nullptr;
-    ImageFileNameFn imageFileName = nullptr;
+struct local_memory {
+    using type = HLOCAL;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type memory) noexcept { ::LocalFree(memory); }
 };
+using unique_hlocal = unique_any<local_memory>;
 
 template <typename Fn>
 Fn entryPoint(const unique_hmodule& module, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), name))) : nullptr;
 }
 
-// psapi is only needed when a script runs for the user: loaded once, on first use.
-const Psapi& psapi() {
-    static const Psapi loaded = [] {
-        Psapi p;
-        p.module.reset(::LoadLibraryW(L"psapi.dll"));
-        p.enumProcesses = entryPoint<EnumProcessesFn>(p.module, "EnumProcesses");
-        p.imageFileName = entryPoint<ImageFileNameFn>(p.module, "GetProcessImageFileNameW");
-        return p;
+// A system DLL by its full path, so that no copy elsewhere on the search path is loaded
+// into a process that runs as SYSTEM.
+unique_hmodule systemLibrary(const wchar_t* name) {
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return unique_hmodule();
+    return unique_hmodule(::LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str()));
+}
+
+// psapi and userenv are only needed when a script runs for the user: loaded once, on
+// first use, and kept for the life of the process.
+struct SystemFunctions {
+    unique_hmodule psapi;
+    unique_hmodule userenv;
+    EnumProcessesFn enumProcesses = nullptr;
+    ImageFileNameFn imageFileName = nullptr;
+    CreateEnvironmentBlockFn createEnvironmentBlock = nullptr;
+    DestroyEnvironmentBlockFn destroyEnvironmentBlock = nullptr;
+};
+
+const SystemFunctions& systemFunctions() {
+    static const SystemFunctions loaded = [] {
+        SystemFunctions f;
+        f.psapi = systemLibrary(L"psapi.dll");
+        f.userenv = systemLibrary(L"userenv.dll");
+        f.enumProcesses = entryPoint<EnumProcessesFn>(f.psapi, "EnumProcesses");
+        f.imageFileName = entryPoint<ImageFileNameFn>(f.psapi, "GetProcessImageFileNameW");
+        f.createEnvironmentBlock = entryPoint<CreateEnvironmentBlockFn>(f.userenv, "CreateEnvironmentBlock");
+        f.destroyEnvironmentBlock = entryPoint<DestroyEnvironmentBlockFn>(f.userenv, "DestroyEnvironmentBlock");
+        return f;
     }();
     return loaded;
 }
@@ -49,31 +74,60 @@ std::vector<DWORD> processIds(EnumProcessesFn enumProcesses) {
     }
 }
 
-// The account name of the token's user; empty when it cannot be read.
-std::wstring accountName(HANDLE token) {
+std::vector<unsigned char> tokenUser(HANDLE token) {
     DWORD size = 0;
     ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     if (size == 0) return {};
     std::vector<unsigned char> buffer(size);
     if (!::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
     const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
+    const unsigned char* bytes = static_cast<const unsigned char*>(sid);
+    return std::vector<unsigned char>(bytes, bytes + ::GetLengthSid(sid));
+}
+
+// The account name of a SID, for the log; the SID's text when it has no name.
+std::wstring accountName(PSID sid) {
     DWORD nameSize = 0, domainSize = 0;
     SID_NAME_USE use;
     ::LookupAccountSidW(nullptr, sid, nullptr, &nameSize, nullptr, &domainSize, &use);
-    if (nameSize == 0) return {};
-    std::wstring name(nameSize, L'\0'), domain(domainSize + 1, L'\0');
-    if (!::LookupAccountSidW(nullptr, sid, name.data(), &nameSize, domain.data(), &domainSize, &use)) return {};
-    name.resize(nameSize);
-    return name;
+    std::wstring name(nameSize + 1, L'\0'), domain(domainSize + 1, L'\0');
+    if (nameSize > 0 && ::LookupAccountSidW(nullptr, sid, name.data(), &nameSize, domain.data(), &domainSize, &use)) {
+        name.resize(nameSize);
+        return name;
+    }
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(sid, &text)) return L"?";
+    const unique_hlocal owned(text);
+    return text;
 }
 
-void waitFor(const PROCESS_INFORMATION& info) {
-    const unique_handle process(info.hProcess);
-    const unique_handle thread(info.hThread);
-    ::WaitForSingleObject(process.get(), INFINITE);
+const unsigned TokenAccess = TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE | TOKEN_QUERY |
+                             TOKEN_QUERY_SOURCE;
+
+std::wstring environmentValue(const void* block, const std::wstring& name) {
+    const std::wstring prefix = asciiLower(name) + L"=";
+    for (const wchar_t* entry = static_cast<const wchar_t*>(block); *entry != L'\0';) {
+        const std::wstring text(entry);
+        if (text.size() > prefix.size() && asciiLower(text.substr(0, prefix.size())) == prefix)
+            return text.substr(prefix.size());
+        entry += text.size() + 1;
+    }
+    return {};
 }
+
+std::wstring error(DWORD code) { return L" (error " + toDecimal(code) + L")"; }
 
 }  // namespace
+
+void traits::environment_block::close(type block) noexcept {
+    if (const auto destroy = systemFunctions().destroyEnvironmentBlock) destroy(block);
+}
+
+void traits::impersonation::close(type) noexcept { ::RevertToSelf(); }
+
+unique_impersonation impersonate(HANDLE token) {
+    return unique_impersonation(::ImpersonateLoggedOnUser(token) != FALSE);
+}
 
 std::wstring driveLetterPath(const std::wstring& path) {
     if (path.empty() || path[0] != L'\\') return path;
@@ -91,69 +145,139 @@ std::wstring driveLetterPath(const std::wstring& path) {
     return rest;
 }
 
-bool runAndWait(const std::wstring& program, const std::wstring& commandLine) {
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info{};
-    std::wstring line = commandLine;
-    if (!::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                          &startup, &info))
-        return false;
-    waitFor(info);
-    return true;
+std::optional<size_t> pickInstallingUserProcess(PSID user, DWORD session, const std::vector<std::wstring>& images,
+                                                const std::vector<ProcessOwner>& candidates) {
+    if (user == nullptr || !::IsValidSid(user)) return std::nullopt;
+    for (size_t i = 0; i < candidates.size(); ++i) {
+        const ProcessOwner& candidate = candidates[i];
+        if (candidate.session != session || candidate.sid.empty()) continue;
+        const PSID owner = const_cast<unsigned char*>(candidate.sid.data());
+        if (!::IsValidSid(owner) || !::EqualSid(owner, user)) continue;
+        const std::wstring image = asciiLower(candidate.image);
+        for (const auto& wanted : images)
+            if (asciiLower(wanted) == image) return i;
+    }
+    return std::nullopt;
 }
 
-int runAsImageOwners(const std::wstring& program, const std::wstring& commandLine,
-                     const std::vector<std::wstring>& images, const LogSink* log) {
-    const Psapi& api = psapi();
+UserAccount::UserAccount(const std::wstring& userSid, const std::vector<std::wstring>& images, const LogSink* log) {
+    const auto say = [log](const std::wstring& text) {
+        if (log) log->line(text);
+    };
+    PSID rawSid = nullptr;
+    if (userSid.empty() || !::ConvertStringSidToSidW(userSid.c_str(), &rawSid)) {
+        say(L"the installing user is not known (UserSID '" + userSid + L"')");
+        return;
+    }
+    const unique_hlocal sid(rawSid);
+    const SystemFunctions& api = systemFunctions();
     if (api.enumProcesses == nullptr || api.imageFileName == nullptr) {
-        if (log) log->line(L"cannot list processes: psapi.dll is not available");
-        return 0;
+        say(L"cannot list processes: psapi.dll is not available");
+        return;
+    }
+    // The installer processes of this installation run in its session; the same user
+    // logged on elsewhere is not asked.
+    DWORD session = 0;
+    if (!::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) {
+        say(L"cannot tell this process's session" + error(::GetLastError()));
+        return;
     }
     std::vector<std::wstring> wanted;
     for (const auto& image : images) wanted.push_back(asciiLower(image));
-
-    int runs = 0;
+    std::vector<ProcessOwner> candidates;
+    std::vector<DWORD> ids;
     for (const DWORD id : processIds(api.enumProcesses)) {
         const unique_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
         if (!process) continue;
         wchar_t image[MAX_PATH];
         const DWORD length = api.imageFileName(process.get(), image, MAX_PATH);
         if (length == 0) continue;
-        const std::wstring path = asciiLower(driveLetterPath(std::wstring(image, length)));
-        bool match = false;
-        for (const auto& candidate : wanted) match = match || candidate == path;
-        if (!match) continue;
-
+        ProcessOwner candidate{asciiLower(driveLetterPath(std::wstring(image, length))), {}, 0};
+        bool installer = false;
+        for (const auto& w : wanted) installer = installer || w == candidate.image;
+        if (!installer) continue;
         unique_handle token;
-        if (!::OpenProcessToken(process.get(),
-                                TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_IMPERSONATE | TOKEN_QUERY |
-                                    TOKEN_QUERY_SOURCE,
-                                token.put())) {
-            if (log) log->line(L"process " + toDecimal(id) + L" (" + path + L"): cannot open its token (error " +
-                               toDecimal(::GetLastError()) + L")");
-            continue;
-        }
-        const std::wstring account = accountName(token.get());
-        if (asciiLower(account) == L"system") continue;
-
-        STARTUPINFOW startup{};
-        startup.cb = sizeof(startup);
-        wchar_t desktop[] = L"winsta0\\default";
-        startup.lpDesktop = desktop;
-        PROCESS_INFORMATION info{};
-        std::wstring line = commandLine;
-        if (!::CreateProcessAsUserW(token.get(), program.c_str(), line.data(), nullptr, nullptr, FALSE,
-                                    CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info)) {
-            if (log) log->line(L"cannot start the script as " + account + L" (error " +
-                               toDecimal(::GetLastError()) + L")");
-            continue;
-        }
-        waitFor(info);
-        ++runs;
-        if (log) log->line(L"ran the script as " + account + L" (owner of process " + toDecimal(id) + L")");
+        if (::OpenProcessToken(process.get(), TOKEN_QUERY, token.put())) candidate.sid = tokenUser(token.get());
+        if (!::ProcessIdToSessionId(id, &candidate.session)) continue;
+        candidates.push_back(std::move(candidate));
+        ids.push_back(id);
     }
-    return runs;
+    const auto chosen = pickInstallingUserProcess(sid.get(), session, wanted, candidates);
+    name_ = accountName(sid.get());
+    if (!chosen) {
+        say(L"no installer process of " + name_ + L" runs in session " + toDecimal(session));
+        return;
+    }
+    const DWORD id = ids[*chosen];
+    const unique_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
+    if (!process || !::OpenProcessToken(process.get(), TokenAccess, token_.put())) {
+        say(L"cannot open the token of process " + toDecimal(id) + L" of " + name_ + error(::GetLastError()));
+        token_.reset();
+        return;
+    }
+    if (api.createEnvironmentBlock == nullptr || api.destroyEnvironmentBlock == nullptr) {
+        say(L"cannot make the environment of " + name_ + L": userenv.dll is not available");
+        return;
+    }
+    if (!api.createEnvironmentBlock(environment_.put(), token_.get(), FALSE)) {
+        say(L"cannot make the environment of " + name_ + error(::GetLastError()));
+        environment_.reset();
+        return;
+    }
+    tempFolder_ = environmentValue(environment_.get(), L"TEMP");
+    if (tempFolder_.empty()) tempFolder_ = environmentValue(environment_.get(), L"TMP");
+    if (tempFolder_.empty()) say(L"the environment of " + name_ + L" names no temporary folder");
+    else say(L"the user's script runs as " + name_ + L" (owner of process " + toDecimal(id) + L")");
+}
+
+ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLine, const UserAccount* account) {
+    ProgramRun run;
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    unique_handle readEnd, writeEnd;
+    if (!::CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0)) {
+        run.error = ::GetLastError();
+        return run;
+    }
+    ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    unique_hfile input(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                     OPEN_EXISTING, 0, nullptr));
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = input.get();
+    startup.hStdOutput = writeEnd.get();
+    startup.hStdError = writeEnd.get();
+    wchar_t desktop[] = L"winsta0\\default";
+    PROCESS_INFORMATION info{};
+    std::wstring line = commandLine;
+    BOOL started = FALSE;
+    if (account != nullptr) {
+        startup.lpDesktop = desktop;
+        started = ::CreateProcessAsUserW(account->token(), program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                         CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, account->environment(),
+                                         nullptr, &startup, &info);
+    } else {
+        started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                   nullptr, &startup, &info);
+    }
+    if (!started) {
+        run.error = ::GetLastError();
+        return run;
+    }
+    run.started = true;
+    const unique_handle process(info.hProcess);
+    const unique_handle thread(info.hThread);
+    // Only the program holds the pipe's write end now: reading ends when it (and whatever
+    // it started) has ended.
+    writeEnd.reset();
+    input.reset();
+    char buffer[4096];
+    DWORD read = 0;
+    while (::ReadFile(readEnd.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) run.output.append(buffer, read);
+    ::WaitForSingleObject(process.get(), INFINITE);
+    if (!::GetExitCodeProcess(process.get(), &run.exitCode)) run.exitCode = static_cast<DWORD>(-1);
+    return run;
 }
 
 }  // namespace tidewell

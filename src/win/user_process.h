@@ -1,10 +1,15 @@
 #pragma once
-// Starting a program in the account of the user whose installer process runs: the owner
-// of a running process whose image is one of a given list.
+// Starting programs and waiting for them: in this process's own account, or in the
+// account of the user who installs, found as the owner of one of their running installer
+// processes. A finished program leaves its exit status and what it wrote.
+#include <windows.h>
+
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/log_sink.h"
+#include "common/unique_any.h"
 
 namespace tidewell {
 
@@ -12,13 +17,78 @@ namespace tidewell {
 // without a matching drive the device part is dropped. Other paths stay as they are.
 std::wstring driveLetterPath(const std::wstring& path);
 
-// Starts program + commandLine (hidden) once per running process whose image is in the
-// list (compared case-insensitively), under that process owner's token, and waits for
-// each. Owners named SYSTEM are skipped. Returns how many times the program ran.
-int runAsImageOwners(const std::wstring& program, const std::wstring& commandLine,
-                     const std::vector<std::wstring>& images, const LogSink* log);
+namespace traits {
+// A user's environment block (CreateEnvironmentBlock), given back with
+// DestroyEnvironmentBlock.
+struct environment_block {
+    using type = void*;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type block) noexcept;
+};
+// The thread's impersonation of a user, ended with RevertToSelf.
+struct impersonation {
+    using type = bool;
+    static type invalid() noexcept { return false; }
+    static void close(type) noexcept;
+};
+}  // namespace traits
+using unique_environment = unique_any<traits::environment_block>;
+// Holds true while the calling thread acts as a token's user.
+using unique_impersonation = unique_any<traits::impersonation>;
 
-// Starts program + commandLine hidden in the caller's account and waits; true when it ran.
-bool runAndWait(const std::wstring& program, const std::wstring& commandLine);
+// Starts acting as the token's user; the result holds false when Windows refused.
+unique_impersonation impersonate(HANDLE token);
+
+// A running process as the search for the installing user sees it.
+struct ProcessOwner {
+    std::wstring image;               // drive-letter form
+    std::vector<unsigned char> sid;   // the owner's SID; empty when it could not be read
+    DWORD session = 0;
+};
+
+// The candidate whose owner a user's program runs as: the first whose image is in the
+// list (case-insensitive), whose owner is the user (EqualSid) and which runs in the
+// given session. None when no candidate fits.
+std::optional<size_t> pickInstallingUserProcess(PSID user, DWORD session, const std::vector<std::wstring>& images,
+                                                const std::vector<ProcessOwner>& candidates);
+
+// The installing user's account: the token of their installer process, their own
+// environment (CreateEnvironmentBlock) and their temporary folder. Not usable when no
+// such process runs in this process's session, or its token or environment cannot be
+// had; the log says why.
+class UserAccount {
+public:
+    // userSid: the installation's UserSID ("S-1-5-21-..."); images: full paths of the
+    // installer's executables.
+    UserAccount(const std::wstring& userSid, const std::vector<std::wstring>& images, const LogSink* log);
+    UserAccount(const UserAccount&) = delete;
+    UserAccount& operator=(const UserAccount&) = delete;
+
+    bool usable() const { return token_.is_valid() && environment_.is_valid() && !tempFolder_.empty(); }
+    HANDLE token() const { return token_.get(); }
+    void* environment() const { return environment_.get(); }
+    const std::wstring& tempFolder() const { return tempFolder_; }
+    const std::wstring& name() const { return name_; }
+
+private:
+    unique_handle token_;
+    unique_environment environment_;
+    std::wstring tempFolder_;
+    std::wstring name_;
+};
+
+// What a finished program left behind.
+struct ProgramRun {
+    bool started = false;
+    DWORD error = 0;       // why it did not start
+    DWORD exitCode = 0;
+    std::string output;    // standard output and error, as written
+};
+
+// Starts program + commandLine hidden, with standard input from NUL and its output
+// collected, and waits for it to end. With an account, the program runs as that user,
+// with the user's environment; otherwise in this process's own account.
+ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLine,
+                      const UserAccount* account = nullptr);
 
 }  // namespace tidewell

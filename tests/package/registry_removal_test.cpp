@@ -83,6 +83,9 @@ void clearAll() {
 
 TEST(RegistryRemoval, NamesRootsExpansionAndProgressMessages) {
     clearAll();
+    const auto emptyComponent = [](const wchar_t* what, const std::wstring& shown) {
+        return L"OnVuRemoveRegs: " + std::wstring(what) + L" HKCU\\" + shown + L" not removed: the key has an empty component";
+    };
     const HKEY CU = HKEY_CURRENT_USER, LM = HKEY_LOCAL_MACHINE;
     const std::wstring cu = L"HKCU\\" + kBase, lm = L"HKLM\\" + kBase;
     // Each RemoveRegistry row beside what it finds, what goes, what stays and its
@@ -122,9 +125,17 @@ TEST(RegistryRemoval, NamesRootsExpansionAndProgressMessages) {
         {L"r11", L"1", kBase + L"\\Missing\\Deeper", L"-", {}, {}, {}, cu + L"\\Missing\\Deeper\\",
          L"OnVuRemoveRegs: key HKCU\\" + kBase + L"\\Missing\\Deeper\\ not removed"},
         {L"r12", L"1", kBase + L"\\Values", L"absent", {}, {}, {}, cu + L"\\Values\\absent"},
-        // A trailing backslash names the same key.
-        {L"r13", L"1", kBase + L"\\Trailing\\", L"-", {{CU, kBase + L"\\Trailing\\Sub", L"v"}},
-         {{CU, kBase + L"\\Trailing"}}, {}, cu + L"\\Trailing\\"},
+        // A key with an empty component removes nothing: after formatting, a trailing
+        // backslash cannot be told from a property reference that was not set, and
+        // taking it as the parent would remove the parent's whole tree.
+        {L"r13", L"1", kBase + L"\\Trailing\\", L"-", {{CU, kBase + L"\\Trailing\\Sub", L"v"}}, {},
+         {{CU, kBase + L"\\Trailing\\Sub", L"v"}}, cu + L"\\Trailing\\", emptyComponent(L"key", kBase + L"\\Trailing\\")},
+        {L"r14", L"1", kBase + L"\\up\\[UNSET]", L"-", {{CU, kBase + L"\\up", L"v"}, {CU, kBase + L"\\up\\Sub", L"v"}}, {},
+         {{CU, kBase + L"\\up", L"v"}, {CU, kBase + L"\\up\\Sub", L"v"}}, cu + L"\\up\\", emptyComponent(L"key", kBase + L"\\up\\")},
+        {L"r15", L"1", kBase + L"\\Double\\\\Sub", L"-", {{CU, kBase + L"\\Double\\Sub", L"v"}}, {},
+         {{CU, kBase + L"\\Double\\Sub", L"v"}}, cu + L"\\Double\\\\Sub\\", emptyComponent(L"key", kBase + L"\\Double\\\\Sub\\")},
+        {L"r16", L"1", kBase + L"\\\\Values", L"keep2", {{CU, kBase + L"\\Values", L"keep2"}}, {},
+         {{CU, kBase + L"\\Values", L"keep2"}}, cu + L"\\\\Values\\keep2", emptyComponent(L"value", kBase + L"\\\\Values\\keep2")},
     };
 
     Package package(L"registry-names");
@@ -290,10 +301,18 @@ TEST(RegistryRemoval, SixtyFourBitComponentsRemoveFromTheNativeView) {
         {L"tree32", L"Main32", view + L"\\Tree32", nullptr, L"1", k32, k64},
         {L"value32", L"Main32", view, L"v32", L"1", k32, k64},
     };
+    // A tree has subkeys of more than one level, so that every step of its removal has
+    // to stay in its view.
+    const auto tree = [](const std::wstring& key) {
+        return std::vector<std::wstring>{key + L"\\Sub\\Deep", key + L"\\Sub", key + L"\\Other"};
+    };
     Package package(L"registry-view");
     package.component(L"Main64", msidbComponentAttributes64bit).component(L"Main32");
     for (const auto& c : cases) {
-        for (REGSAM v : {k64, k32}) regSetString(HKEY_LOCAL_MACHINE, c.value ? c.key : c.key + L"\\Sub", c.value ? c.value : L"v", L"x", v);
+        for (REGSAM v : {k64, k32}) {
+            if (c.value) regSetString(HKEY_LOCAL_MACHINE, c.key, c.value, L"x", v);
+            else for (const auto& key : tree(c.key)) regSetString(HKEY_LOCAL_MACHINE, key, L"v", L"x", v);
+        }
         package.rows(L"RemoveRegistry", {{c.id, L"2", c.key, c.value ? c.value : L"-", c.component}})
             .rows(L"VU_RemoveRegistry", {{c.id, L"", L"", c.disableWowRedirection}});
     }
@@ -304,7 +323,8 @@ TEST(RegistryRemoval, SixtyFourBitComponentsRemoveFromTheNativeView) {
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.id));
         expectGone({{HKEY_LOCAL_MACHINE, c.key, c.value, c.removedFrom}});
-        expectPresent({{HKEY_LOCAL_MACHINE, c.value ? c.key : c.key + L"\\Sub", c.value ? c.value : L"v", c.keptIn}});
+        if (c.value) expectPresent({{HKEY_LOCAL_MACHINE, c.key, c.value, c.keptIn}});
+        else for (const auto& key : tree(c.key)) expectPresent({{HKEY_LOCAL_MACHINE, key, L"v", c.keptIn}});
     }
     EXPECT_TRUE(result.logHas(L"OnVuRemoveRegs: removed key HKLM\\" + view + L"\\Tree64\\ (native 64-bit view)"));
     clearAll();

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "backup/persistent_data_backup.h"
+#include "msi/action_log.h"
 #include "backup/registry_root.h"
 #include "win/paths.h"
 #include "undo/undo_transaction.h"
@@ -108,4 +109,29 @@ TEST(PersistentDataBackup, JournalTakesRegistryCopyKeysOfTheStoreShapeOnly) {
         EXPECT_EQ(c.sound, transaction.readJournal(registryJournal(c.path, c.copy))) << c.what;
         transaction.keep();  // the store key above does not exist
     }
+}
+
+// A registry path with an empty component is not backed up (an unset property at its end
+// would otherwise back up, and later restore, the key above); a sound one is.
+TEST(PersistentDataBackup, RegistryPathsWithAnEmptyComponentAreNotBackedUp) {
+    const std::wstring base = L"Software\\TidewellBackupPaths";
+    test::regSetString(HKEY_CURRENT_USER, base + L"\\Sub", L"v", L"x");
+    const ActionLog log(0, L"test");
+    PersistentDataBackup backup(log);
+    backup.take({{L"trailing", 0, L"", L"HKEY_CURRENT_USER\\" + base + L"\\"},
+                 {L"doubled", 0, L"", L"HKEY_CURRENT_USER\\" + base + L"\\\\Sub"},
+                 {L"number", 2, L"", L"1\\" + base + L"\\"},
+                 {L"sound", 0, L"", L"HKEY_CURRENT_USER\\" + base + L"\\Sub"}},
+                L"");
+    backup.backUp();
+    const std::string content = test::readFile(backup.backupFile());
+    UndoTransaction transaction(nullptr, nullptr, L"");
+    ASSERT_TRUE(transaction.readJournal(std::vector<unsigned char>(content.begin(), content.end())));
+    std::vector<std::wstring> paths;
+    for (const auto& entry : transaction.registryStores())
+        for (const auto& item : entry.second->storedOf()) paths.push_back(item.first);
+    transaction.keep();
+    EXPECT_EQ(std::vector<std::wstring>{L"HKEY_CURRENT_USER\\" + base + L"\\Sub"}, paths);
+    backup.discard();
+    test::regDeleteTree(HKEY_CURRENT_USER, base);
 }

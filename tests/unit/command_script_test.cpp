@@ -1,5 +1,15 @@
-// Command scripts: the command texts, the code page cmd.exe reads them in, device paths.
+// Command scripts: the command texts, the code page cmd.exe reads them in, items told
+// whether they arrived, device paths and the choice of the user a script runs as.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
+#include <sddl.h>
+
+#include <iterator>
+#include <optional>
+
+#include "common/unique_any.h"
+#include "win/paths.h"
 
 #include "win/user_process.h"
 #include "win/command_script.h"
@@ -16,22 +26,76 @@ TEST(CommandScript, CommandTexts) {
          buildMoveCommands(L"C:\\My Data\\log files", L"C:\\VU_RecycleBin\\{G}\\0", SourcePart::Item,
                            DestinationFolder::Create),
          L"mkdir \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
-         L"pushd \"C:\\My Data\\\"\r\n"
+         L"pushd \"C:\\My Data\\\"\r\nif errorlevel 1 exit /b 1\r\n"
          L"move /Y \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
-         L"if exist \"log files\\*\" (xcopy /E /Y /K /H /I \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\log files\""
-         L" && del /Q /F /S \"log files\" && rmdir /Q /S \"log files\")\r\n popd \r\n"},
-        {"contents of item folder 5 into a folder on another drive",
+         L"if exist \"log files\\*\" xcopy /E /Y /K /H /I \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\log files\"\r\n"
+         L"if exist \"log files\\*\" if not errorlevel 1 (del /Q /F /S \"log files\\*\" & rmdir /Q /S \"log files\")\r\n"
+         L"popd\r\n"
+         L"if exist \"C:\\My Data\\log files\" exit /b 1\r\n"
+         L"if not exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" exit /b 1\r\nexit /b 0\r\n"},
+        {"contents of item folder 5 into a folder on another drive, made first",
          buildMoveCommands(L"D:\\VU_RecycleBin\\{G}\\5", L"N:\\data", SourcePart::Contents, DestinationFolder::Create),
-         L"pushd \"D:\\VU_RecycleBin\\{G}\\\"\r\n"
+         L"mkdir \"N:\\data\\\"\r\n"
+         L"pushd \"D:\\VU_RecycleBin\\{G}\\\"\r\nif errorlevel 1 exit /b 1\r\n"
          L"for /f \"tokens=*\" %%a in ('dir /b /a \"5\" ') do move /Y \"%cd%\\5\\%%a\" \"N:\\data\\\"\r\n"
-         L"xcopy /E /Y /K /H /I \"5\\*\" \"N:\\data\\\"\r\n"
-         L"del /Q /F /S \"5\\*\"\r\n rmdir /Q /S \"5\\*\"\r\n popd \r\n"},
+         L"rmdir \"5\"\r\n"
+         L"if exist \"5\\*\" xcopy /E /Y /K /H /I \"5\\*\" \"N:\\data\\\"\r\n"
+         L"if exist \"5\\*\" if not errorlevel 1 (del /Q /F /S \"5\\*\" & rmdir /Q /S \"5\")\r\n"
+         L"popd\r\nif exist \"D:\\VU_RecycleBin\\{G}\\5\" exit /b 1\r\nexit /b 0\r\n"},
         {"a percent sign is doubled",
          buildCopyCommands(L"C:\\50%\\a.txt", L"C:\\s\\1", SourcePart::Item, DestinationFolder::Existing),
-         L"pushd \"C:\\50%%\\\"\r\nif exist \"a.txt\\*\" (xcopy /E /Y /K /H /I \"a.txt\" \"C:\\s\\1\\a.txt\") "
-         L"else (xcopy /Y /K /H \"a.txt\" \"C:\\s\\1\\\")\r\n popd \r\n"},
+         L"pushd \"C:\\50%%\\\"\r\nif errorlevel 1 exit /b 1\r\n"
+         L"if exist \"a.txt\\*\" (xcopy /E /Y /K /H /I \"a.txt\" \"C:\\s\\1\\a.txt\") "
+         L"else (xcopy /Y /K /H \"a.txt\" \"C:\\s\\1\\\")\r\nif errorlevel 1 exit /b 1\r\npopd\r\n"
+         L"if not exist \"C:\\s\\1\\a.txt\" exit /b 1\r\nexit /b 0\r\n"},
     };
     for (const auto& c : cases) EXPECT_EQ(c.expected, c.text) << c.what;
+}
+
+// One script, several items: each is told whether it arrived, and one that fails leaves
+// its source alone. The missing parent's item finds a folder of the same leaf name where
+// the script starts: without the guard after pushd, its move would take that one.
+TEST(CommandScript, EachItemIsToldWhetherItArrived) {
+    test::TestFolder folder(L"C:\\tw-script-items");
+    test::writeFile(folder / L"src\\a b!\\in.txt", "a");
+    test::writeFile(folder / L"src\\file.txt", "f");
+    test::writeFile(folder / L"start\\decoy\\keep.txt", "k");
+    test::makeFolder(folder / L"store");
+    struct Case {
+        const char* what;
+        std::wstring commands;
+        bool arrives;
+    } cases[] = {
+        {"a folder moves", buildMoveCommands(folder / L"src\\a b!", folder / L"store\\0", SourcePart::Item,
+                                             DestinationFolder::Create), true},
+        {"its parent is missing", buildMoveCommands(folder / L"gone\\decoy", folder / L"store\\1", SourcePart::Item,
+                                                    DestinationFolder::Create), false},
+        {"a file is copied", buildCopyCommands(folder / L"src\\file.txt", folder / L"store\\2", SourcePart::Item,
+                                               DestinationFolder::Create), true},
+        {"the source is missing", buildMoveCommands(folder / L"src\\none", folder / L"store\\3", SourcePart::Item,
+                                                    DestinationFolder::Create), false},
+    };
+    std::vector<int> heard(std::size(cases), -1);
+    {
+        wchar_t previous[MAX_PATH];
+        GetCurrentDirectoryW(MAX_PATH, previous);
+        ASSERT_TRUE(SetCurrentDirectoryW((folder / L"start").c_str()));
+        CommandScript script;
+        for (size_t i = 0; i < std::size(cases); ++i)
+            ASSERT_TRUE(script.add(cases[i].commands, [&heard, i](bool arrived) { heard[i] = arrived ? 1 : 0; }));
+        EXPECT_FALSE(script.runInOwnAccount()) << "not every item arrived";
+        SetCurrentDirectoryW(previous);
+    }
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].arrives ? 1 : 0, heard[i]) << cases[i].what;
+    EXPECT_EQ("a", test::readFile(folder / L"store\\0\\a b!\\in.txt"));
+    EXPECT_EQ("f", test::readFile(folder / L"store\\2\\file.txt"));
+    EXPECT_EQ("f", test::readFile(folder / L"src\\file.txt"));
+    EXPECT_EQ("k", test::readFile(folder / L"start\\decoy\\keep.txt")) << "the failed pushd moved nothing";
+    EXPECT_FALSE(test::exists(folder / L"store\\1\\decoy"));
+    std::vector<std::wstring> scripts;
+    for (const auto& name : test::listTree(tempFolder()))
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".bat") == 0) scripts.push_back(name);
+    EXPECT_EQ(std::vector<std::wstring>{}, scripts) << "the script is deleted after its run";
 }
 
 TEST(CommandScript, ScriptTextUsesTheOemCodePageAndRefusesWhatItLacks) {
@@ -76,4 +140,101 @@ TEST(UserProcess, DevicePathsBecomeDriveLetterPaths) {
     EXPECT_EQ(L"c:\\windows\\syswow64\\msiexec.exe", driveLetterPath(std::wstring(device) + L"\\windows\\syswow64\\msiexec.exe"));
     EXPECT_EQ(L"\\x.exe", driveLetterPath(L"\\Device\\NoSuchVolume\\x.exe"));
     EXPECT_EQ(L"C:\\a.exe", driveLetterPath(L"C:\\a.exe"));
+}
+
+namespace {
+
+std::vector<unsigned char> sidBytes(const wchar_t* text) {
+    PSID sid = nullptr;
+    if (!ConvertStringSidToSidW(text, &sid)) return {};
+    const auto* bytes = static_cast<const unsigned char*>(sid);
+    std::vector<unsigned char> result(bytes, bytes + GetLengthSid(sid));
+    LocalFree(sid);
+    return result;
+}
+
+std::wstring ownSid() {
+    HANDLE raw = nullptr;
+    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &raw);
+    const unique_handle token(raw);
+    unsigned char buffer[256];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size)) return {};
+    LPWSTR text = nullptr;
+    ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text);
+    std::wstring result = text ? text : L"";
+    LocalFree(text);
+    return result;
+}
+
+std::wstring ownImage() {
+    wchar_t image[MAX_PATH];
+    const DWORD length = K32GetProcessImageFileNameW(GetCurrentProcess(), image, MAX_PATH);
+    return driveLetterPath(std::wstring(image, length));
+}
+
+}  // namespace
+
+// Only the installing user's own installer process in this session is chosen, and only
+// one: the first that fits.
+TEST(UserProcess, TheInstallingUsersProcessIsChosenOnce) {
+    const wchar_t* user = L"S-1-5-21-1-2-3-1000";
+    const std::wstring msiexec = L"c:\\windows\\syswow64\\msiexec.exe";
+    const std::vector<std::wstring> images{L"C:\\Windows\\SysWOW64\\msiexec.exe", L"C:\\Windows\\system32\\msiexec.exe"};
+    const ProcessOwner system{msiexec, sidBytes(L"S-1-5-18"), 1};
+    const ProcessOwner other{msiexec, sidBytes(L"S-1-5-21-1-2-3-1001"), 1};
+    const ProcessOwner elsewhere{msiexec, sidBytes(user), 2};
+    const ProcessOwner notInstaller{L"c:\\windows\\explorer.exe", sidBytes(user), 1};
+    const ProcessOwner unreadable{msiexec, {}, 1};
+    const ProcessOwner mine{msiexec, sidBytes(user), 1};
+    const ProcessOwner mineToo{L"C:\\WINDOWS\\system32\\MSIEXEC.EXE", sidBytes(user), 1};
+    struct Case {
+        const char* what;
+        std::vector<ProcessOwner> candidates;
+        std::optional<size_t> chosen;
+    } cases[] = {
+        {"SYSTEM's and another user's installers are passed over", {system, other, mine}, 2},
+        {"the user's installer in another session is not theirs here", {elsewhere, notInstaller, unreadable}, {}},
+        {"of two of the user's installers, the first (case of the image ignored)", {mineToo, mine}, 0},
+        {"nothing runs", {}, {}},
+    };
+    const std::vector<unsigned char> userSid = sidBytes(user);
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.chosen, pickInstallingUserProcess(const_cast<unsigned char*>(userSid.data()), 1, images,
+                                                      c.candidates))
+            << c.what;
+    }
+    EXPECT_EQ(std::nullopt, pickInstallingUserProcess(nullptr, 1, images, {mine})) << "no user, no choice";
+}
+
+// The whole road as the user: found by SID among the running processes of an image (this
+// test program stands in for msiexec.exe), the script written into the user's temporary
+// folder and run with the user's environment. A SID that owns no such process runs
+// nothing, and its items are told that they did not arrive.
+TEST(UserProcess, TheScriptRunsOnlyAsTheUserWhoseProcessRuns) {
+    test::TestFolder folder(L"C:\\tw-script-user");
+    struct Case {
+        const char* what;
+        std::wstring sid;
+        bool runs;
+    } cases[] = {
+        {"this process's own user", ownSid(), true},
+        {"SYSTEM, which owns no such process here", L"S-1-5-18", false},
+        {"an unknown user", L"", false},
+    };
+    ASSERT_FALSE(ownSid().empty());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::writeFile(folder / L"item.txt", "i");
+        int heard = -1;
+        CommandScript script;
+        ASSERT_TRUE(script.add(buildMoveCommands(folder / L"item.txt", folder / L"store", SourcePart::Item,
+                                                 DestinationFolder::Create),
+                               [&heard](bool arrived) { heard = arrived; }));
+        EXPECT_EQ(c.runs, script.runAsUserOf(c.sid, {ownImage()}));
+        EXPECT_EQ(c.runs ? 1 : 0, heard);
+        EXPECT_EQ(!c.runs, test::exists(folder / L"item.txt"));
+        EXPECT_EQ(c.runs, test::exists(folder / L"store\\item.txt"));
+        test::removeTree(folder / L"store");
+    }
 }

@@ -2,6 +2,7 @@
 // and creating keys, value, subkey and tree operations, and the WOW64 answer.
 #include <gtest/gtest.h>
 
+#include "common/text.h"
 #include "win/registry_key.h"
 #include "test_fs.h"
 
@@ -175,19 +176,23 @@ TEST(RegistryKey, CopyKeyTreeCopiesValuesAndSubkeysIntoTheDestination) {
 }
 
 TEST(RegistryKey, TreeDeletionStaysInTheViewTheParentWasOpenedIn) {
-    // HKLM\Software is where the 32-bit and 64-bit views part: the tree functions must
-    // follow the view of the handle, not the default view of this 32-bit process.
+    // HKLM\Software is where the 32-bit and 64-bit views part: every step of the tree
+    // deletion must stay in the view asked for, not the default view of this 32-bit
+    // process. (Wine keeps a parent handle's view for relative opens and deletions, so
+    // here this also holds for a view left out.)
     for (REGSAM view : {KEY_WOW64_64KEY, KEY_WOW64_32KEY}) regDeleteTree(HKEY_LOCAL_MACHINE, L"Software\\TidewellView", view);
-    regSetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub", L"v", L"64", KEY_WOW64_64KEY);
-    regSetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub", L"v", L"32", KEY_WOW64_32KEY);
+    for (const auto& [view, text] : {std::pair{KEY_WOW64_64KEY, L"64"}, std::pair{KEY_WOW64_32KEY, L"32"}})
+        for (const wchar_t* key : {L"Software\\TidewellView\\Sub\\Deep", L"Software\\TidewellView\\Other"})
+            regSetString(HKEY_LOCAL_MACHINE, key, L"v", text, view);
     {
         const RegistryKey software(HKEY_LOCAL_MACHINE, L"Software", IfMissing::Fail,
                                    KEY_ALL_ACCESS | viewAccess(RegistryView::Native));
         ASSERT_TRUE(software.isOpen());
-        EXPECT_TRUE(deleteKeyTree(software.handle(), L"TidewellView"));
+        EXPECT_TRUE(deleteKeyTree(software.handle(), L"TidewellView", viewAccess(RegistryView::Native)));
     }
     EXPECT_FALSE(regKeyExists(HKEY_LOCAL_MACHINE, L"Software\\TidewellView", KEY_WOW64_64KEY));
-    EXPECT_EQ(L"32", regGetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub", L"v", KEY_WOW64_32KEY));
+    EXPECT_EQ(L"32", regGetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Sub\\Deep", L"v", KEY_WOW64_32KEY));
+    EXPECT_EQ(L"32", regGetString(HKEY_LOCAL_MACHINE, L"Software\\TidewellView\\Other", L"v", KEY_WOW64_32KEY));
     regDeleteTree(HKEY_LOCAL_MACHINE, L"Software\\TidewellView", KEY_WOW64_32KEY);
 }
 
@@ -227,4 +232,16 @@ TEST(RegistryKey, CachedAnswerAsksOnceAndRetriesWhenTheQuestionCouldNotBeAsked) 
     EXPECT_FALSE(late.get());
     EXPECT_FALSE(late.get());
     EXPECT_EQ(3, g_asked) << "asked until it could be answered, then never again";
+}
+
+TEST(RegistryKey, SubkeyPathsWithAnEmptyComponent) {
+    const struct {
+        const wchar_t* subkey;
+        bool empty;
+    } cases[] = {
+        {L"Software\\Vendor\\App", false}, {L"Top", false},           {L"", true},
+        {L"Software\\Vendor\\", true},     {L"\\Software", true},     {L"Software\\\\App", true},
+        {L"\\", true},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.empty, hasEmptyComponent(c.subkey)) << toUtf8(c.subkey);
 }

@@ -22,15 +22,13 @@ unique_hfile openRaw(const std::wstring& path, DWORD access) {
 }  // namespace
 
 std::wstring finalPath(HANDLE handle) {
-    std::vector<wchar_t> buffer(512);
-    for (int round = 0; round < 2; ++round) {
-        const DWORD length = ::GetFinalPathNameByHandleW(handle, buffer.data(), static_cast<DWORD>(buffer.size()),
-                                                         FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-        if (length == 0) return {};
-        if (length < buffer.size()) return std::wstring(buffer.data(), length);
-        buffer.resize(length + 1);
-    }
-    return {};
+    // The name on its volume, from the open object itself. GetFinalPathNameByHandleW would
+    // add the volume, but Wine fails it for paths of MAX_PATH and more.
+    std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+    if (!::GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(), static_cast<DWORD>(buffer.size())))
+        return {};
+    const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+    return std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
 }
 
 std::wstring finalFolderPath(const std::wstring& folder) {
@@ -66,10 +64,10 @@ NamedObject openNamed(const std::wstring& path, DWORD access, const std::wstring
     std::wstring leaf = path;
     removeTrailingBackslash(leaf);
     leaf = leafName(leaf);
-    if (actual.empty() || parent.empty() || !sameText(actual, parent + L"\\" + leaf)) {
+    if (actual.empty() || !sameText(actual, parent + L"\\" + leaf)) {
         // A leaf given in its short form also ends elsewhere: compare the long forms.
         WIN32_FIND_DATAW data;
-        const bool shortName = !actual.empty() && !parent.empty() && findFirst(path, data) &&
+        const bool shortName = !actual.empty() && findFirst(path, data) &&
                                sameText(actual, parent + L"\\" + data.cFileName);
         if (!shortName) {
             opened.kind = Named::FollowedLink;

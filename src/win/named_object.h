@@ -20,9 +20,10 @@ struct NamedObject {
     bool isFolder() const { return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY); }
 };
 
-// The final path of an open handle ("\\?\C:\..."); empty when it cannot be had.
+// Where an open object really is: its path on its volume ("\dir\name"; "\" for a root);
+// empty when it cannot be had.
 std::wstring finalPath(HANDLE handle);
-// The final path of a folder, for checking many entries of it: empty when it cannot be opened.
+// The same for a folder, for checking many entries of it: empty when it cannot be opened.
 std::wstring finalFolderPath(const std::wstring& folder);
 
 // Opens the path with the access asked for (plus what the checks need). The parent's

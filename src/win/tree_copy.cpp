@@ -95,7 +95,11 @@ bool sameTree(const std::wstring& source, const std::wstring& destination) {
     if (!listFolder(source, entries)) return false;
     for (const auto& entry : entries) {
         if (isLinkAttributes(entry.attributes)) continue;
-        if (!sameTree(source + L"\\" + entry.name, destination + L"\\" + entry.name)) return false;
+        const std::wstring from = source + L"\\" + entry.name;
+        if (sameTree(from, destination + L"\\" + entry.name)) continue;
+        // Links that show as plain files (Wine's links to files) were left out too.
+        const Named kind = openNamed(from, FILE_READ_ATTRIBUTES).kind;
+        if (kind != Named::Link && kind != Named::FollowedLink) return false;
     }
     return true;
 }

@@ -25,7 +25,9 @@ std::string unixPath(const std::wstring& path) {
         reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
     if (get == nullptr) return {};
     const size_t at = path.rfind(L'\\');
-    char* folder = get(path.substr(0, at).c_str());
+    std::wstring parent = path.substr(0, at);
+    if (parent.size() == 2) parent += L'\\';  // a drive's root, not its current folder
+    char* folder = get(parent.c_str());
     if (folder == nullptr) return {};
     std::string result = std::string(folder) + "/" + toUtf8(path.substr(at + 1));
     HeapFree(GetProcessHeap(), 0, folder);

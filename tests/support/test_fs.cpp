@@ -67,6 +67,11 @@ bool removeUnixLink(const std::wstring& link) {
     return !at.empty() && runUnix("/bin/rm", "-f " + at, link, false);
 }
 
+bool removeUnixTree(const std::wstring& path) {
+    const std::string at = unixPath(path);
+    return !at.empty() && runUnix("/bin/rm", "-rf " + at, path, false);
+}
+
 void removeTree(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;

@@ -29,6 +29,8 @@ void removeTree(const std::wstring& path);
 // calls make none); the link's folder and the target must exist. Paths without spaces.
 bool makeUnixLink(const std::wstring& link, const std::wstring& target);
 bool removeUnixLink(const std::wstring& link);
+// Removes a tree that may hold links of any kind, none of them followed (rm -rf).
+bool removeUnixTree(const std::wstring& path);
 void makeFolder(const std::wstring& path);  // with every folder above it
 void writeFile(const std::wstring& path, const std::string& content);  // creates the folders above it
 std::string readFile(const std::wstring& path);

@@ -164,6 +164,8 @@ void PersistentDataBackup::release(Ending ending) {
         }
         const size_t items = transaction.itemCount();
         if (ending == Ending::Restore) {
+            // The copies go back over whatever stands at their places by now.
+            transaction.setRestoreTarget(RestoreTarget::Replace);
             log_.line(L"restoring " + count(items) + L" items from " + backupFile_);
             RestoreLog report(log_);
             transaction.restoreAll(&report);

@@ -80,6 +80,11 @@ struct hmodule {
     static type invalid() noexcept { return nullptr; }
     static void close(type h) noexcept { ::FreeLibrary(h); }
 };
+struct hlocal {
+    using type = HLOCAL;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::LocalFree(h); }
+};
 }  // namespace traits
 
 using unique_msihandle = unique_any<traits::msi_handle>;
@@ -88,5 +93,6 @@ using unique_hfind = unique_any<traits::hfind>;
 using unique_hfile = unique_any<traits::hfile>;
 using unique_handle = unique_any<traits::handle>;
 using unique_hmodule = unique_any<traits::hmodule>;
+using unique_hlocal = unique_any<traits::hlocal>;
 
 }  // namespace tidewell

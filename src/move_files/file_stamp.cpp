@@ -1,12 +1,13 @@
 #include "move_files/file_stamp.h"
 
 #include "common/unique_any.h"
+#include "win/paths.h"
 
 namespace tidewell {
 
 DWORD fileSize(const std::wstring& path) {
     const unique_hfile file(
-        ::CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ::CreateFileW(extendedPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return 0;
     return ::GetFileSize(file.get(), nullptr);
 }

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "common/text.h"
+#include "win/folder_entries.h"
+#include "win/name_pattern.h"
 #include "win/paths.h"
 
 namespace tidewell {
@@ -11,13 +13,11 @@ bool findMatchingFiles(const std::wstring& folder, const std::wstring& pattern, 
     if (folder.empty() || pattern.empty()) return false;
     std::wstring base = folder;
     ensureTrailingBackslash(base);
-    WIN32_FIND_DATAW data;
-    const unique_hfind find = findFirst(base + pattern, data);
-    if (find) {
-        do {
-            if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) matches.push_back(base + data.cFileName);
-        } while (::FindNextFileW(find.get(), &data));
-    }
+    std::vector<FolderEntry> entries;
+    listFolder(base, entries);
+    for (const auto& entry : entries)
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && matchesNamePattern(entry.name, pattern))
+            matches.push_back(base + entry.name);
     return !matches.empty();
 }
 

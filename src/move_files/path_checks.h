@@ -8,7 +8,7 @@
 namespace tidewell {
 
 // Appends folder\name for every file (never a folder) that the pattern matches directly in
-// the folder, in the order of the directory search; wildcards also match 8.3 names.
+// the folder, in the order of the directory search; only long names are matched.
 // True when the list is not empty afterwards; an empty folder or pattern adds nothing.
 bool findMatchingFiles(const std::wstring& folder, const std::wstring& pattern, std::vector<std::wstring>& matches);
 

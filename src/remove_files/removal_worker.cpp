@@ -1,8 +1,11 @@
 #include "remove_files/removal_worker.h"
 
 #include "common/text.h"
+#include "win/folder_entries.h"
 #include "win/folder_removal.h"
+#include "win/name_pattern.h"
 #include "win/paths.h"
+#include "win/tree_delete.h"
 #include "msi/progress_message.h"
 
 namespace tidewell {
@@ -55,7 +58,7 @@ void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalReco
     }
     if ((entry.options & kRemoveWholeFolder) == kRemoveWholeFolder) {
         if (!pathExists(folder)) log_.line(L"row " + key + L": " + folder + L" does not exist");
-        else if (removeFolderTree(folder, sink)) log_.line(L"row " + key + L": removed " + folder + L" with its content");
+        else if (removeFolderTree(folder, sink, &log_)) log_.line(L"row " + key + L": removed " + folder + L" with its content");
         else log_.line(L"row " + key + L": could not remove " + folder + L" (" + lastErrorText() + L")");
         return;
     }
@@ -71,21 +74,22 @@ void RemovalWorker::removePattern(const std::wstring& key, const RemovalRecord& 
     const std::wstring pattern = folder + longFileName(entry.fileName);
     sendActionData(log_.installer(), {pattern});
 
-    WIN32_FIND_DATAW data;
-    const unique_hfind search = findFirst(pattern, data);
-    if (!search) {
-        log_.line(L"row " + key + L": nothing matches " + pattern);
-        return;
-    }
-    do {
-        const std::wstring name = data.cFileName;
+    // Every entry is judged by its long name: the find functions would also match the
+    // pattern against 8.3 short names ("*.tmp" finding "a.tmpl").
+    std::vector<FolderEntry> found;
+    listFolder(folder, found);
+    const std::wstring spec = longFileName(entry.fileName);
+    bool matched = false;
+    for (const auto& item : found) {
+        if (!matchesNamePattern(item.name, spec)) continue;
+        matched = true;
+        const std::wstring& name = item.name;
         const std::wstring path = folder + name;
-        if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-            if (name == L"." || name == L"..") continue;
+        if ((item.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             bool handled = false;
             if (!isFolderEmpty(path) && (entry.options & kRemoveNonEmptySubfolders) != 0) {
                 handled = true;
-                if (removeFolderTree(path, sink)) log_.line(L"row " + key + L": removed folder " + path + L" with its content");
+                if (removeFolderTree(path, sink, &log_)) log_.line(L"row " + key + L": removed folder " + path + L" with its content");
                 else log_.line(L"row " + key + L": could not remove folder " + path + L" (" + lastErrorText() + L")");
             }
             if (isFolderEmpty(path) && (entry.options & kRemoveEmptySubfolders) != 0) {
@@ -96,10 +100,11 @@ void RemovalWorker::removePattern(const std::wstring& key, const RemovalRecord& 
             if (!handled) log_.line(L"row " + key + L": folder " + path + L" kept: options " + toDecimal(entry.options) + L" leave it");
             continue;
         }
-        const bool removed = sink != nullptr ? sink->take(path) : ::DeleteFileW(path.c_str()) != FALSE;
+        const bool removed = sink != nullptr ? sink->take(path) : deleteTree(path, &log_);
         if (removed) log_.line(L"row " + key + L": removed " + path);
         else log_.line(L"row " + key + L": could not remove " + path + L" (" + lastErrorText() + L")");
-    } while (::FindNextFileW(search.get(), &data));
+    }
+    if (!matched) log_.line(L"row " + key + L": nothing matches " + pattern);
 }
 
 void removeFiles(const ActionLog& log, RemovalSink* sink) {

@@ -8,9 +8,32 @@
 
 namespace tidewell {
 
+namespace {
+
+std::wstring installation(const ActionLog& log) { return getProperty(log.installer(), L"ProductCode"); }
+
+// A run that was ended before its commit or undo left its journal: what it took goes back
+// where nothing stands by now; what cannot go back stays in its store, logged.
+void putBackEarlierRun(const ActionLog& log) {
+    CommandScript script(&log);
+    UndoTransaction earlier(&script, &log);
+    if (!earlier.journalExists()) return;
+    log.line(L"an earlier run left its journal " + earlier.journal() + L": its items go back where nothing stands now");
+    if (!earlier.loadJournal()) return;
+    if (!earlier.restoreAll()) log.line(L"items of the earlier run that could not go back stay in their stores");
+    script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
+}
+
+}  // namespace
+
 void removeFilesUndoable(const ActionLog& log) {
+    putBackEarlierRun(log);
     CommandScript script(&log);
     UndoTransaction transaction(&script, &log);
+    if (!transaction.beginWriteAhead(installation(log))) {
+        log.line(L"nothing is removed: without its undo record the removal could not be undone");
+        return;
+    }
     removeFiles(log, &transaction);
     script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
     if (transaction.saveJournal())
@@ -24,6 +47,7 @@ void removeFilesUndoable(const ActionLog& log) {
 void commitRemoveFiles(const ActionLog& log) {
     CommandScript script(&log);
     UndoTransaction transaction(&script, &log);
+    transaction.setOwner(installation(log));
     if (transaction.loadJournal())
         log.line(L"deleting " + toDecimal(transaction.itemCount()) + L" removed items for good");
 }
@@ -31,6 +55,7 @@ void commitRemoveFiles(const ActionLog& log) {
 void undoRemoveFiles(const ActionLog& log) {
     CommandScript script(&log);
     UndoTransaction transaction(&script, &log);
+    transaction.setOwner(installation(log));
     if (!transaction.loadJournal()) return;
     log.line(L"putting back " + toDecimal(transaction.itemCount()) + L" removed items");
     transaction.restoreAll();

@@ -4,8 +4,14 @@
 
 #include "common/text.h"
 #include "win/folder_removal.h"
+#include "win/folder_tree.h"
 #include "win/guid_text.h"
+#include "win/named_object.h"
 #include "win/paths.h"
+#include "win/protected_security.h"
+#include "win/tree_copy.h"
+#include "win/tree_delete.h"
+#include "win/tree_move.h"
 
 namespace tidewell {
 
@@ -16,6 +22,15 @@ std::wstring storeBase(const std::wstring& root) {
     std::wstring base = root;
     ensureTrailingBackslash(base);
     return base + kStoreFolderName;
+}
+
+std::wstring errorText(DWORD error) { return L" (error " + toDecimal(error) + L")"; }
+
+// The item's place in its item folder: the recorded leaf, nothing else that may be there.
+std::wstring storedLeaf(const std::wstring& item, const std::wstring& path) {
+    std::wstring work = path;
+    removeTrailingBackslash(work);
+    return item + L"\\" + leafName(work);
 }
 }  // namespace
 
@@ -30,19 +45,41 @@ FileUndoStore::~FileUndoStore() {
 
 bool FileUndoStore::isNetworkStore() const { return isNetworkPath(key_.size() < 3 ? key_ + L"\\" : key_); }
 
+std::wstring FileUndoStore::usableBase(const std::wstring& base, SECURITY_ATTRIBUTES* security) {
+    // Made new, it is ours; found standing, it must be a real folder of a trusted owner.
+    if (createFolder(base, security)) return base;
+    const NamedObject existing = openNamed(base, READ_CONTROL);
+    if (existing.kind == Named::Object && existing.isFolder() && hasTrustedOwner(existing.handle.get())) return base;
+    if (existing.kind == Named::Link || existing.kind == Named::FollowedLink)
+        logLine(L"store base " + base + L" refused: it is a link");
+    else if (existing.kind == Named::Object && existing.isFolder())
+        logLine(L"store base " + base + L" refused: another account owns it");
+    else
+        logLine(L"cannot create the store base " + base + errorText(existing.error));
+    return {};
+}
+
 std::wstring FileUndoStore::prepareLocation() {
-    std::wstring base = storeBase(key_);
-    if (!isFolder(base) && !createFolder(base)) {
-        logLine(L"cannot create " + base + L"; the store goes into the temporary folder");
-        base = storeBase(tempFolder());
-        createFolder(base);
+    ProtectedSecurity security;
+    if (security.attributes() == nullptr) {
+        logLine(L"no store on " + key_ + L": its security cannot be built");
+        return {};
+    }
+    std::wstring base = usableBase(storeBase(key_), security.attributes());
+    if (base.empty() && !tempFolder().empty()) {
+        base = usableBase(storeBase(tempFolder()), security.attributes());
+        if (!base.empty()) logLine(L"the store of " + key_ + L" goes into " + base);
+    }
+    if (base.empty()) {
+        logLine(L"no store on " + key_ + L": its items stay in place");
+        return {};
     }
     setAttributes(base, kStoreAttributes);
     const std::wstring guid = newGuidText();
     if (guid.empty()) return {};
     const std::wstring folder = base + L"\\" + guid;
-    if (!isFolder(folder) && !createFolder(folder)) {
-        logLine(L"cannot create the store folder " + folder);
+    if (!createFolder(folder, security.attributes())) {
+        logLine(L"cannot create the store folder " + folder + errorText(::GetLastError()));
         return {};
     }
     prepared_ = true;
@@ -53,11 +90,17 @@ bool FileUndoStore::isStoreLocation(const std::wstring& location) const {
     return isGuidChildOf(location, storeBase(key_)) || isGuidChildOf(location, storeBase(tempFolder()));
 }
 
-bool FileUndoStore::take(const std::wstring& path) {
-    if (location().empty()) return false;
-    const std::wstring item = record(path);
-    createFolder(item);
+bool FileUndoStore::take(const std::wstring& given) {
+    std::wstring path = given;
+    trueName(path);
+    if (storedOf_.count(path) != 0) {
+        logLine(path + L" is in the store already");
+        return true;
+    }
     if (isNetworkPath(path)) {
+        if (location().empty()) return false;
+        const std::wstring item = record(path);
+        createFolder(item);
         // Recorded until the script has run: an item it did not confirm in the store is
         // where it was (or only partly copied), and no record may bring it back over the
         // original.
@@ -70,15 +113,41 @@ bool FileUndoStore::take(const std::wstring& path) {
                                   L" kept", settle))
             return true;
         forget(path);
-        ::RemoveDirectoryW(item.c_str());
+        ::RemoveDirectoryW(extendedPath(item).c_str());
         return false;
     }
-    if (takeLocal(path, item)) return true;
-    // Nothing reached the item folder: the item stays where it was and is not recorded.
-    if (isFolderEmpty(item)) {
-        forget(path);
-        ::RemoveDirectoryW(item.c_str());
+    NamedObject source = openNamed(path, DELETE);
+    if (source.kind == Named::Missing) return false;
+    if (source.kind == Named::FollowedLink) {
+        logLine(L"link " + path + L" kept: it cannot be moved here without moving what it points to");
+        return false;
     }
+    if (source.kind == Named::Failed) {
+        logLine(path + L" kept: it cannot be opened" + errorText(source.error));
+        return false;
+    }
+    if (location().empty()) {
+        logLine(path + L" stays in place: there is no store for it");
+        return false;
+    }
+    const std::wstring item = record(path);
+    // Written ahead: from here on an undo knows where the item goes, whatever happens.
+    if (ahead_ != nullptr && !ahead_->beforeItem(*this, path, item)) {
+        forget(path);
+        logLine(path + L" stays in place: its undo record cannot be written");
+        return false;
+    }
+    if (!createFolder(item)) {
+        const DWORD error = ::GetLastError();
+        forget(path);
+        logLine(path + L" stays in place: cannot create " + item + errorText(error));
+        return false;
+    }
+    if (renameOpened(source.handle.get(), storedLeaf(item, path))) return true;
+    const DWORD error = ::GetLastError();
+    forget(path);
+    ::RemoveDirectoryW(extendedPath(item).c_str());
+    logLine(path + L" stays in place: it cannot be moved into " + item + errorText(error));
     return false;
 }
 
@@ -91,22 +160,17 @@ bool FileUndoStore::appendNetworkCommands(const std::wstring& path, const std::w
     return false;
 }
 
-bool FileUndoStore::takeLocal(const std::wstring& path, const std::wstring& item) {
-    if (isFolder(path)) {
-        moveNow(path, item, SourcePart::Item, DestinationFolder::Existing, log_);
-        if (!pathExists(path)) return true;
-        logLine(L"could not move folder " + path + L" into " + item);
-        return false;
+bool FileUndoStore::keepCopy(const std::wstring& given) {
+    std::wstring path = given;
+    trueName(path);
+    if (storedOf_.count(path) != 0) {
+        logLine(path + L" is backed up already");
+        return true;
     }
-    if (!pathExists(path)) return false;
-    return moveFileOrFolder(path, item);
-}
-
-bool FileUndoStore::keepCopy(const std::wstring& path) {
     if (location().empty()) return false;
-    const std::wstring item = record(path);
-    createFolder(item);
     if (isNetworkPath(path)) {
+        const std::wstring item = record(path);
+        createFolder(item);
         const auto settle = [this, path](bool arrived) {
             if (arrived) return;
             forget(path);
@@ -115,21 +179,29 @@ bool FileUndoStore::keepCopy(const std::wstring& path) {
         if (appendNetworkCommands(path, buildCopyCommands(path, item, SourcePart::Item, DestinationFolder::Create),
                                   L" not copied", settle))
             return true;
-    } else if (isFolder(path)) {
-        if (copyNow(path, item, SourcePart::Item, DestinationFolder::Existing, log_) &&
-            pathExists(item + L"\\" + leafName(path)))
-            return true;
-        logLine(L"could not copy folder " + path + L" into " + item);
-    } else if (!pathExists(path)) {
-        logLine(path + L" not copied: it does not exist");
-    } else if (copyFile(path, item + L"\\" + leafName(path), ExistingFile::Replace)) {
-        return true;
-    } else {
-        logLine(L"could not copy " + path + L" into " + item + L" (error " + toDecimal(::GetLastError()) + L")");
+        forget(path);
+        deleteTree(item, log_);
+        return false;
     }
-    // Nothing is recorded for an item without a copy: a restore leaves its place alone.
+    const NamedObject source = openNamed(path, FILE_READ_ATTRIBUTES);
+    if (source.kind == Named::Missing) {
+        logLine(path + L" not copied: it does not exist");
+        return false;
+    }
+    if (source.kind != Named::Object) {
+        logLine(path + (source.kind == Named::Failed ? L" not copied" + errorText(source.error)
+                                                     : std::wstring(L" not copied: it is a link")));
+        return false;
+    }
+    const std::wstring item = record(path);
+    if (createFolder(item)) {
+        const CopyOutcome copy = copyTree(path, storedLeaf(item, path), log_);
+        if (copy.complete && sameTree(path, storedLeaf(item, path))) return true;
+    }
+    // A partial copy is no backup: a restore must not put it back over the original.
+    logLine(L"could not copy " + path + L" into " + item);
     forget(path);
-    removeFolderTree(item, nullptr);
+    deleteTree(item, log_);
     return false;
 }
 
@@ -137,11 +209,11 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
     const auto found = storedOf_.find(path);
     if (found == storedOf_.end()) return false;
     const std::wstring stored = found->second;
-    const std::wstring destination = parentFolder(path);
     if (isNetworkPath(path)) {
+        const std::wstring destination = parentFolder(path);
         // Only the recorded leaf goes back, and the item stays recorded (so its store is
         // not deleted) until the script confirms that it arrived.
-        const std::wstring leaf = stored + L"\\" + leafName(path);
+        const std::wstring leaf = storedLeaf(stored, path);
         const auto settle = [this, path, stored](bool arrived) {
             if (arrived) {
                 forget(path);
@@ -158,44 +230,51 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
         }
         return true;
     }
-    if (isFolder(stored)) {
-        // A file standing where the item's folder belongs would be replaced by the item
-        // itself: the move commands take a file destination as a new name.
-        if (pathExists(destination) && !isFolder(destination)) {
-            logLine(L"could not put back " + path + L": " + destination + L" is a file, not a folder; the item stays in " +
-                    stored);
-            return false;
-        }
-        moveNow(stored, destination, SourcePart::Contents, DestinationFolder::Create, log_);
-        removeFolderIfEmpty(stored, nullptr);
-        if (pathExists(stored) || !pathExists(path)) {
-            logLine(L"could not put back " + path + L"; what is left stays in " + stored);
-            return false;
-        }
-    } else if (!pathExists(stored) || !moveFileOrFolder(stored, path)) {
-        logLine(L"could not put back " + path);
-        return false;
+    const std::wstring leaf = storedLeaf(stored, path);
+    if (fileAttributes(leaf) == INVALID_FILE_ATTRIBUTES && !isLink(leaf) && !pathExists(leaf)) {
+        // Recorded ahead of a move that never happened: the item is where it was.
+        logLine(path + L" was never moved: it is in place");
+        ::RemoveDirectoryW(extendedPath(stored).c_str());
+        forget(path);
+        return true;
     }
-    forget(path);
-    return true;
+    makeFolderTree(parentFolder(path));
+    const ExistingTarget existing =
+        restoreTarget_ == RestoreTarget::Replace ? ExistingTarget::Replace : ExistingTarget::Refuse;
+    switch (moveTree(leaf, path, existing, log_)) {
+    case MoveResult::Moved:
+        ::RemoveDirectoryW(extendedPath(stored).c_str());
+        forget(path);
+        return true;
+    case MoveResult::TargetExists:
+        logLine(L"could not put back " + path + L": something newer stands there; the item stays in " + stored);
+        return false;
+    case MoveResult::Failed:
+        break;
+    }
+    logLine(L"could not put back " + path + L"; it stays in " + stored);
+    return false;
 }
 
 bool FileUndoStore::discardItem(const std::wstring& path) {
     const auto found = storedOf_.find(path);
     if (found == storedOf_.end()) return false;
-    if (!deleteFile(found->second)) return false;
+    if (!deleteTree(found->second, log_)) return false;
     forget(path);
     return true;
 }
 
 bool FileUndoStore::finish() {
-    for (const auto& path : storedPaths()) discardItem(path);
-    if (location_.empty()) return true;
-    if (pathExists(location_) && !removeFolderTree(location_, nullptr))
+    bool all = true;
+    for (const auto& path : storedPaths()) all = discardItem(path) && all;
+    if (location_.empty()) return all;
+    if (!deleteTree(location_, log_)) {
         logLine(L"could not delete the store " + location_);
+        return false;
+    }
     const std::wstring base = parentFolder(location_);
     if (isFolderEmpty(base)) removeFolderIfEmpty(base, nullptr);
-    return true;
+    return all;
 }
 
 }  // namespace tidewell

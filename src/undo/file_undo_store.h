@@ -1,7 +1,10 @@
 #pragma once
 // The undo store of one drive or share: taken items move into numbered item folders of
-// "<root>\VU_RecycleBin\{GUID}" and back. Network items move through the CommandScript,
-// which runs in the account of the user who started the installation.
+// "<root>\VU_RecycleBin\{GUID}" and back, each a rename on its own volume. Network items
+// move through the CommandScript, which runs in the account of the user who started the
+// installation.
+#include <windows.h>
+
 #include "undo/undo_store.h"
 
 namespace tidewell {
@@ -32,7 +35,9 @@ private:
     // The settle report hears after the script's run whether the item arrived.
     bool appendNetworkCommands(const std::wstring& path, const std::wstring& commands, const wchar_t* outcome,
                                ArrivalReport settle);
-    bool takeLocal(const std::wstring& path, const std::wstring& item);
+    // The store base if it can be used: made new with the store's security, or standing
+    // as a real folder of a trusted owner; empty (logged) otherwise.
+    std::wstring usableBase(const std::wstring& base, SECURITY_ATTRIBUTES* security);
 };
 
 }  // namespace tidewell

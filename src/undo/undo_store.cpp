@@ -21,6 +21,21 @@ const std::wstring& UndoStore::location() {
     return location_;
 }
 
+void UndoStore::adoptRecorded(const std::wstring& location, const std::map<std::wstring, std::wstring>& items) {
+    location_ = location;
+    prepared_ = true;
+    finishOnDestroy_ = true;
+    storedOf_.clear();
+    pathOf_.clear();
+    counter_ = 0;
+    for (const auto& [path, item] : items) {
+        storedOf_[path] = item;
+        pathOf_[item] = path;
+        const long long number = itemNumber(item.size() > location.size() + 1 ? item.substr(location.size() + 1) : L"");
+        if (number >= counter_) counter_ = static_cast<std::int32_t>(number + 1);
+    }
+}
+
 void UndoStore::keep() {
     prepared_ = false;
     finishOnDestroy_ = false;

@@ -28,6 +28,22 @@ protected:
     ~RestoreReport() = default;
 };
 
+// Where a store says, before an item moves, where it goes: an interrupted run can then
+// still be undone. False when that could not be written (the item then stays).
+class WriteAhead {
+public:
+    virtual bool beforeItem(const UndoStore& store, const std::wstring& path, const std::wstring& item) = 0;
+
+protected:
+    ~WriteAhead() = default;
+};
+
+// What a restore does when something stands at the item's place by then.
+enum class RestoreTarget {
+    KeepNewer,  // the item stays in the store (an undo never moves anything over newer files)
+    Replace,    // files there are replaced, folders there receive the content (a backup's restore)
+};
+
 class UndoStore {
 public:
     // key: the store key it serves (a drive root, a share folder, "HKCU"); script and log
@@ -58,11 +74,17 @@ public:
     // The location as recorded, without making one.
     const std::wstring& recordedLocation() const { return location_; }
 
+    // Takes the state that a run left in its write-ahead record: an item whose record was
+    // written but which never moved counts, when restored, as still in place.
+    void adoptRecorded(const std::wstring& location, const std::map<std::wstring, std::wstring>& items);
+
     // Forgets the location and stops finishing on destruction: what the store holds stays.
     void keep();
     // Stops finishing on destruction only.
     void disarm() { finishOnDestroy_ = false; }
     void setScript(CommandScript* script) { script_ = script; }
+    void setWriteAhead(WriteAhead* ahead) { ahead_ = ahead; }
+    void setRestoreTarget(RestoreTarget target) { restoreTarget_ = target; }
     // True for a store whose items move through the network items' script.
     virtual bool isNetworkStore() const { return false; }
 
@@ -95,6 +117,8 @@ protected:
 
     CommandScript* script_;
     const LogSink* log_;
+    WriteAhead* ahead_ = nullptr;
+    RestoreTarget restoreTarget_ = RestoreTarget::KeepNewer;
     std::wstring key_;
     bool prepared_ = false;
     bool finishOnDestroy_ = true;

@@ -3,16 +3,17 @@
 #include <windows.h>
 #include <exception>
 
+#include "common/text.h"
 #include "common/unique_any.h"
+#include "undo/journal_file.h"
 #include "win/paths.h"
 #include "win/registry_key.h"
+#include "win/tree_delete.h"
 
 namespace tidewell {
 
 namespace {
 const wchar_t* const kRegistryStoreKey = L"HKCU";
-// A journal of this size holds tens of thousands of items; anything larger is not ours.
-constexpr LONGLONG kLargestJournal = 64LL * 1024 * 1024;
 
 void finishStore(UndoStore& store) {
     if (store.finishOnDestroy()) store.finish();
@@ -37,6 +38,34 @@ UndoTransaction::UndoTransaction(CommandScript* script, const LogSink* log, std:
     registryStores_.emplace(kRegistryStoreKey, std::make_unique<RegistryUndoStore>(kRegistryStoreKey, script_, log_));
 }
 
+void UndoTransaction::attach(UndoStore& store) {
+    store.setWriteAhead(ahead_.isOpen() ? &ahead_ : nullptr);
+    store.setRestoreTarget(restoreTarget_);
+}
+
+bool UndoTransaction::beginWriteAhead(const std::wstring& owner) {
+    owner_ = owner;
+    const std::wstring file = writeAheadFile(journal_);
+    if (!ahead_.create(file, owner)) {
+        keepFiles_ = true;  // what stands there is not this run's to delete
+        logLine(L"cannot create the undo record " + file + L" (error " + toDecimal(::GetLastError()) + L")");
+        return false;
+    }
+    for (auto& entry : fileStores_) attach(*entry.second);
+    return true;
+}
+
+void UndoTransaction::setRestoreTarget(RestoreTarget target) {
+    restoreTarget_ = target;
+    for (auto& entry : fileStores_) attach(*entry.second);
+    for (auto& entry : registryStores_) attach(*entry.second);
+}
+
+bool UndoTransaction::journalExists() const {
+    return fileAttributes(journal_) != INVALID_FILE_ATTRIBUTES || isLink(journal_) ||
+           fileAttributes(writeAheadFile(journal_)) != INVALID_FILE_ATTRIBUTES;
+}
+
 UndoTransaction::~UndoTransaction() {
     if (!active_) return;
     try {
@@ -49,7 +78,10 @@ UndoTransaction::~UndoTransaction() {
         }
         for (auto& entry : fileStores_) finishStore(*entry.second);
         for (auto& entry : registryStores_) finishStore(*entry.second);
-        deleteFile(journal_);
+        if (keepFiles_) return;
+        ahead_ = WriteAheadLog();
+        deleteTree(journal_, log_);
+        deleteTree(writeAheadFile(journal_), log_);
     } catch (...) {
         // Whatever could not be finished stays on disk.
     }
@@ -64,7 +96,10 @@ UndoStore* UndoTransaction::storeFor(const std::wstring& path) {
         return store.get();
     }
     auto& store = fileStores_[key];
-    if (!store) store = std::make_unique<FileUndoStore>(key, script_, log_);
+    if (!store) {
+        store = std::make_unique<FileUndoStore>(key, script_, log_);
+        attach(*store);
+    }
     return store.get();
 }
 
@@ -126,6 +161,29 @@ bool UndoTransaction::readJournal(const std::vector<unsigned char>& bytes) {
     fileStores_ = std::move(files);
     registryStores_ = std::move(registry);
     active_ = active;
+    setRestoreTarget(restoreTarget_);
+    return true;
+}
+
+bool UndoTransaction::readWriteAheadStores(const WriteAheadContents& contents) {
+    FileStores files;
+    bool sound = true;
+    for (const auto& [key, items] : contents.items) {
+        sound = sound && storeKey(key) == key && key != kRegistryStoreKey && !items.empty();
+        if (!sound) break;
+        auto store = std::make_unique<FileUndoStore>(key, script_, log_);
+        store->adoptRecorded(parentFolder(items.begin()->second), items);
+        sound = store->isConsistent();
+        for (const auto& entry : items) sound = sound && storeKey(entry.first) == key;
+        files.emplace(key, std::move(store));
+    }
+    if (!sound) {
+        for (auto& entry : files) entry.second->disarm();
+        return false;
+    }
+    fileStores_ = std::move(files);
+    active_ = true;
+    setRestoreTarget(restoreTarget_);
     return true;
 }
 
@@ -135,43 +193,49 @@ void UndoTransaction::clearStores() {
 }
 
 bool UndoTransaction::saveJournal() {
-    const std::vector<unsigned char> bytes = journalBytes();
-    const std::wstring& path = journal_;
-    const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                          FILE_ATTRIBUTE_TEMPORARY, nullptr));
-    if (!file) {
-        logLine(L"cannot write the journal " + path);
-        return false;
-    }
-    DWORD written = 0;
-    const bool ok = ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                    written == bytes.size();
-    if (!ok) logLine(L"cannot write the journal " + path);
-    return ok;
+    if (writeProtectedFile(journal_, journalBytes())) return true;
+    logLine(L"cannot write the journal " + journal_ + L" (error " + toDecimal(::GetLastError()) + L")");
+    return false;
 }
 
 bool UndoTransaction::loadJournal() {
     clearStores();
-    const std::wstring& path = journal_;
-    const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_ATTRIBUTE_TEMPORARY, nullptr));
-    LARGE_INTEGER size{};
-    if (!file || !::GetFileSizeEx(file.get(), &size) || size.QuadPart == 0) {
-        logLine(L"no journal at " + path + L": nothing to do");
+    const std::wstring aheadFile = writeAheadFile(journal_);
+    WriteAheadContents ahead;
+    DWORD error = ERROR_SUCCESS;
+    const ReadOutcome aheadRead = readWriteAhead(aheadFile, ahead, error);
+    if (aheadRead == ReadOutcome::Refused) {
+        keepFiles_ = true;
+        logLine(L"the undo record " + aheadFile + L" is not read and is left in place (error " + toDecimal(error) + L")");
         return false;
     }
-    if (size.QuadPart > kLargestJournal) {
-        logLine(L"the journal " + path + L" is too large; it is ignored");
+    if (aheadRead == ReadOutcome::Read && !owner_.empty() && !ahead.owner.empty() && ahead.owner != owner_) {
+        keepFiles_ = true;
+        logLine(L"the journal " + journal_ + L" belongs to another installation (" + ahead.owner + L"); it is left alone");
         return false;
     }
-    std::vector<unsigned char> bytes(static_cast<size_t>(size.QuadPart));
-    DWORD read = 0;
-    if (!::ReadFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr) ||
-        read != bytes.size()) {
-        logLine(L"cannot read the journal " + path);
+    std::vector<unsigned char> bytes;
+    const ReadOutcome read = readProtectedFile(journal_, bytes, error);
+    if (read == ReadOutcome::Refused) {
+        keepFiles_ = true;
+        logLine(L"the journal " + journal_ + L" is not read and is left in place (error " + toDecimal(error) + L")");
         return false;
     }
-    return readJournal(bytes);
+    if (read == ReadOutcome::Read && !bytes.empty()) return readJournal(bytes);
+    if (read == ReadOutcome::Damaged) {
+        logLine(L"the journal " + journal_ + L" is too large; it is ignored");
+        return false;
+    }
+    if (aheadRead == ReadOutcome::Read) {
+        if (!readWriteAheadStores(ahead)) {
+            logLine(L"the undo record " + aheadFile + L" is damaged; it is ignored");
+            return false;
+        }
+        logLine(L"the run that wrote " + journal_ + L" ended early: its items are read from " + aheadFile);
+        return true;
+    }
+    logLine(L"no journal at " + journal_ + L": nothing to do");
+    return false;
 }
 
 void UndoTransaction::keep() {

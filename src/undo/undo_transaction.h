@@ -10,6 +10,7 @@
 
 #include "undo/file_undo_store.h"
 #include "undo/registry_undo_store.h"
+#include "undo/write_ahead_log.h"
 #include "win/removal_sink.h"
 
 namespace tidewell {
@@ -37,11 +38,26 @@ public:
     bool take(const std::wstring& path) override;
     bool keepCopy(const std::wstring& path);
 
-    // Writes the journal; true when all its bytes were written.
+    // Starts the write-ahead record beside the journal, naming the installation (its
+    // product code); from then on no item moves before its record is written, and an item
+    // whose record cannot be written stays in place. False when the record cannot be made.
+    bool beginWriteAhead(const std::wstring& owner);
+    // The installation whose journal this transaction may load: a journal whose write-ahead
+    // record names another one is left alone. Empty: any.
+    void setOwner(std::wstring owner) { owner_ = std::move(owner); }
+    // What every store does when something stands at an item's place by then.
+    void setRestoreTarget(RestoreTarget target);
+    // Writes the journal new (the write-ahead record stays as the mark of its
+    // installation); true when all its bytes were written.
     bool saveJournal();
-    // Replaces the stores by the journal's; true when a journal was read. A journal that
-    // is not one this library wrote loads as no stores.
+    // Replaces the stores by the journal's, or, when a run ended before writing it, by its
+    // write-ahead record's; true when one was read. A journal that is not one this library
+    // wrote loads as no stores and is deleted with the transaction; one that cannot be
+    // read now, is a link, has an untrusted owner or belongs to another installation is
+    // left where it is.
     bool loadJournal();
+    // True when a journal or a write-ahead record stands at the journal's place.
+    bool journalExists() const;
     // Ends the transaction without touching the disk: stores and journal stay.
     void keep();
     // Every store puts every item back, file stores first; a store that could not keeps
@@ -70,9 +86,16 @@ private:
         if (log_) log_->line(text);
     }
 
+    bool readWriteAheadStores(const WriteAheadContents& contents);
+    void attach(UndoStore& store);
+
     CommandScript* script_;
     const LogSink* log_;
     std::wstring journal_;
+    std::wstring owner_;
+    WriteAheadLog ahead_;
+    RestoreTarget restoreTarget_ = RestoreTarget::KeepNewer;
+    bool keepFiles_ = false;
     bool active_ = true;
     int uncaughtAtStart_;
     FileStores fileStores_;

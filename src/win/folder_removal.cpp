@@ -1,32 +1,31 @@
 #include "win/folder_removal.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
+#include "win/folder_entries.h"
 #include "win/paths.h"
+#include "win/tree_delete.h"
 
 namespace tidewell {
 
 bool isFolderEmpty(const std::wstring& folder) {
-    WIN32_FIND_DATAW data;
-    const unique_hfind search = findFirst(folder + L"\\*", data);
-    if (!search) return false;
-    int entries = 1;
-    while (entries < 3 && ::FindNextFileW(search.get(), &data)) ++entries;
-    return entries == 2;
+    const DWORD attributes = fileAttributes(folder);
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) || isLinkAttributes(attributes))
+        return false;
+    std::vector<FolderEntry> entries;
+    return listFolder(folder, entries) && entries.empty();
 }
 
 bool removeFolderIfEmpty(const std::wstring& folder, RemovalSink* sink) {
-    if (sink == nullptr) return ::RemoveDirectoryW(folder.c_str()) != FALSE;
+    if (sink == nullptr) return !isLink(folder) && ::RemoveDirectoryW(extendedPath(folder).c_str()) != FALSE;
     if (isFolderEmpty(folder)) return sink->take(folder);
     ::SetLastError(ERROR_DIR_NOT_EMPTY);
     return false;
 }
 
-bool removeFolderTree(const std::wstring& folder, RemovalSink* sink) {
+bool removeFolderTree(const std::wstring& folder, RemovalSink* sink, const LogSink* log) {
     if (sink != nullptr) return sink->take(folder);
-    constexpr FILEOP_FLAGS flags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI;
-    return shellFileOperation(FO_DELETE, folder, L"", flags) == 0;
+    return deleteTree(folder, log);
 }
 
 bool isRootFolder(const std::wstring& path) {

@@ -2,6 +2,10 @@
 
 #include <shellapi.h>
 
+#include <algorithm>
+
+#include "win/tree_move.h"
+
 namespace tidewell {
 
 void ensureTrailingBackslash(std::wstring& path) {
@@ -35,6 +39,47 @@ bool isDriveRoot(const std::wstring& path) {
     return (path.size() == 2 || (path.size() == 3 && path[2] == L'\\')) && path[1] == L':';
 }
 
+namespace {
+
+// The components of a path after its root, with "." dropped and ".." taking one back.
+std::wstring resolvedComponents(const std::wstring& rest) {
+    std::vector<std::wstring> parts;
+    size_t at = 0;
+    while (at <= rest.size()) {
+        const size_t end = std::min(rest.find(L'\\', at), rest.size());
+        const std::wstring part = rest.substr(at, end - at);
+        if (part == L"..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != L".") {
+            parts.push_back(part);
+        }
+        at = end + 1;
+    }
+    std::wstring joined;
+    for (const auto& part : parts) joined += (joined.empty() ? L"" : L"\\") + part;
+    if (!rest.empty() && rest.back() == L'\\' && !joined.empty()) joined += L'\\';
+    return joined;
+}
+
+}  // namespace
+
+std::wstring extendedPath(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) return path;
+    std::wstring work = path;
+    for (auto& c : work)
+        if (c == L'/') c = L'\\';
+    if (work.size() >= 2 && work[1] == L':' && (work.size() == 2 || work[2] == L'\\'))
+        return L"\\\\?\\" + work.substr(0, 2) + L"\\" + resolvedComponents(work.size() > 3 ? work.substr(3) : L"");
+    if (work.size() > 2 && work[0] == L'\\' && work[1] == L'\\') {
+        // \\server\share stays the root: ".." never climbs above it.
+        const size_t server = work.find(L'\\', 2);
+        const size_t share = server == std::wstring::npos ? server : work.find(L'\\', server + 1);
+        if (share == std::wstring::npos) return L"\\\\?\\UNC\\" + work.substr(2);
+        return L"\\\\?\\UNC\\" + work.substr(2, share - 2) + L"\\" + resolvedComponents(work.substr(share + 1));
+    }
+    return path;
+}
+
 std::wstring tempFolder() {
     wchar_t probe[1];
     const DWORD needed = ::GetTempPathW(0, probe);
@@ -46,27 +91,32 @@ std::wstring tempFolder() {
     return folder;
 }
 
-bool deleteFile(const std::wstring& path) { return ::DeleteFileW(path.c_str()) != FALSE; }
+bool deleteFile(const std::wstring& path) { return ::DeleteFileW(extendedPath(path).c_str()) != FALSE; }
 
 bool createFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
-    return ::CreateDirectoryW(path.c_str(), security) != FALSE;
+    return ::CreateDirectoryW(extendedPath(path).c_str(), security) != FALSE;
 }
 
 bool setAttributes(const std::wstring& path, DWORD attributes) {
-    return ::SetFileAttributesW(path.c_str(), attributes) != FALSE;
+    return ::SetFileAttributesW(extendedPath(path).c_str(), attributes) != FALSE;
 }
 
+DWORD fileAttributes(const std::wstring& path) { return ::GetFileAttributesW(extendedPath(path).c_str()); }
+
 bool isFolder(const std::wstring& path) {
-    const DWORD attributes = ::GetFileAttributesW(path.c_str());
+    const DWORD attributes = fileAttributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
+bool isLink(const std::wstring& path) { return isLinkAttributes(fileAttributes(path)); }
+
 bool copyFile(const std::wstring& source, const std::wstring& destination, ExistingFile existing) {
-    return ::CopyFileW(source.c_str(), destination.c_str(), existing == ExistingFile::Keep ? TRUE : FALSE) != FALSE;
+    return ::CopyFileW(extendedPath(source).c_str(), extendedPath(destination).c_str(),
+                       existing == ExistingFile::Keep ? TRUE : FALSE) != FALSE;
 }
 
 unique_hfind findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
-    return unique_hfind(::FindFirstFileW(pattern.c_str(), &data));
+    return unique_hfind(::FindFirstFileW(extendedPath(pattern).c_str(), &data));
 }
 
 bool pathExists(const std::wstring& path) {
@@ -141,11 +191,11 @@ int shellFileOperation(UINT operation, const std::wstring& from, const std::wstr
 bool moveFileOrFolder(const std::wstring& source, const std::wstring& destination) {
     std::wstring from = source;
     trueName(from);
-    constexpr FILEOP_FLAGS flags = FOF_NOCONFIRMATION | FOF_NOCONFIRMMKDIR | FOF_NOERRORUI;
-    if (!from.empty() && !destination.empty() && from[0] == destination[0])
-        return shellFileOperation(FO_MOVE, from, destination, flags) == 0;
-    if (shellFileOperation(FO_COPY, from, destination, flags) != 0) return false;
-    return shellFileOperation(FO_DELETE, from, L"", flags) == 0;
+    std::wstring to = destination;
+    removeTrailingBackslash(to);
+    // As the shell's move did: into an existing folder, else to the new name.
+    if (isFolder(to) && !isLink(to)) to += L"\\" + leafName(from);
+    return moveTree(from, to, ExistingTarget::Replace, nullptr) == MoveResult::Moved;
 }
 
 }  // namespace tidewell

@@ -1,8 +1,8 @@
 #pragma once
 // Path text helpers and thin wrappers over the Win32 file functions, shared by the
-// removal, undo, move and backup code. Paths are wide, backslash separated, without
-// the long-path prefix. Every call is the wide form: names outside the ANSI code page
-// must survive.
+// removal, undo, move and backup code. Paths are wide, backslash separated, and given
+// without the long-path prefix; every wrapper adds it (extendedPath), so no length limit
+// applies. Every call is the wide form: names outside the ANSI code page must survive.
 #include <windows.h>
 #include <shellapi.h>
 #include <string>
@@ -29,13 +29,24 @@ struct PathParts {
 PathParts splitAtLastBackslash(const std::wstring& path);
 // "X:" or "X:\" (with any letter).
 bool isDriveRoot(const std::wstring& path);
+// The full path in its "\\?\" form ("\\?\UNC\" for a share), with slashes as
+// backslashes, doubled backslashes single and "." and ".." resolved, since the prefix
+// turns all of that off. A relative path, or one already prefixed, is returned as it is.
+std::wstring extendedPath(const std::wstring& path);
 
 // File system.
 std::wstring tempFolder();  // with its trailing backslash; empty when unavailable
 bool deleteFile(const std::wstring& path);
 bool createFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security = nullptr);
 bool setAttributes(const std::wstring& path, DWORD attributes);
-bool isFolder(const std::wstring& path);
+bool isFolder(const std::wstring& path);  // a link to a folder counts
+// INVALID_FILE_ATTRIBUTES when nothing is there.
+DWORD fileAttributes(const std::wstring& path);
+// A junction, symbolic link or mount point: never followed by the library's walkers.
+bool isLink(const std::wstring& path);
+inline bool isLinkAttributes(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
 // What a copy does when the destination file exists already.
 enum class ExistingFile { Keep, Replace };
 // Keep makes the copy fail when the destination exists.
@@ -54,8 +65,8 @@ bool isNetworkPath(const std::wstring& path);
 // ERROR_MOD_NOT_FOUND / ERROR_PROC_NOT_FOUND when shell32 cannot be had.
 int shellFileOperation(UINT operation, const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flags);
 
-// Moves a file or folder (into an existing folder, or to a new name). Across drives
-// (different first characters) it copies, then deletes the source if the copy worked.
+// Moves a file or folder (into an existing folder, or to a new name, replacing a file of
+// that name): a rename within one volume, copy-check-delete across volumes (moveTree).
 bool moveFileOrFolder(const std::wstring& source, const std::wstring& destination);
 
 }  // namespace tidewell

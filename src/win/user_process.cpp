@@ -14,13 +14,6 @@ using ImageFileNameFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD);
 using CreateEnvironmentBlockFn = BOOL(WINAPI*)(void**, HANDLE, BOOL);
 using DestroyEnvironmentBlockFn = BOOL(WINAPI*)(void*);
 
-struct local_memory {
-    using type = HLOCAL;
-    static type invalid() noexcept { return nullptr; }
-    static void close(type memory) noexcept { ::LocalFree(memory); }
-};
-using unique_hlocal = unique_any<local_memory>;
-
 template <typename Fn>
 Fn entryPoint(const unique_hmodule& module, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), name))) : nullptr;

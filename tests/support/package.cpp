@@ -82,6 +82,11 @@ const std::map<std::wstring, Schema>& schemas() {
         {L"VU_PersistentData",
          {{{L"PersistentRow", S72}, {L"Type", I2N}, {L"Condition", S255N}, {L"Path", L"CHAR(0)", false, false}},
           L"`PersistentRow`"}},
+        {L"Upgrade",
+         {{{L"UpgradeCode", L"CHAR(38) NOT NULL", false, false}, {L"VersionMin", L"CHAR(20)", false, false},
+           {L"VersionMax", L"CHAR(20)", false, false}, {L"Language", S255N}, {L"Attributes", L"LONG NOT NULL", true, false},
+           {L"Remove", S255N}, {L"ActionProperty", S72}},
+          L"`UpgradeCode`, `VersionMin`, `VersionMax`, `Language`, `Attributes`"}},
         // A table the tests' own actions read.
         {L"TW_SelectCase",
          {{{L"Case", S72}, {L"Component_", S72}, {L"Condition", S255N}, {L"InstallMode", S72N}}, L"`Case`"}},

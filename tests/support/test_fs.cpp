@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fstream>
 
+#include "common/text.h"
 #include "common/unique_any.h"
 #include "win/paths.h"
 
@@ -15,43 +16,103 @@ TestFolder::TestFolder(std::wstring path) : path_(std::move(path)) {
 
 TestFolder::~TestFolder() { removeTree(path_); }
 
+namespace {
+
+// The Unix path of a Windows path whose folder exists (Wine's own export).
+std::string unixPath(const std::wstring& path) {
+    using GetUnixName = char*(CDECL*)(LPCWSTR);
+    const auto get = reinterpret_cast<GetUnixName>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "wine_get_unix_file_name")));
+    if (get == nullptr) return {};
+    const size_t at = path.rfind(L'\\');
+    std::wstring parent = path.substr(0, at);
+    if (parent.size() == 2) parent += L'\\';  // a drive's root, not its current folder
+    char* folder = get(parent.c_str());
+    if (folder == nullptr) return {};
+    std::string result = std::string(folder) + "/" + toUtf8(path.substr(at + 1));
+    HeapFree(GetProcessHeap(), 0, folder);
+    return result;
+}
+
+// Starts a Unix program (Wine starts ELF files given as \\?\unix\ paths) and waits until
+// the path shows the wanted state: Wine gives no exit status of a Unix process.
+bool runUnix(const std::string& program, const std::string& arguments, const std::wstring& path, bool present) {
+    std::string commandLine = program + " " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(("\\\\?\\unix" + program).c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process))
+        return false;
+    const unique_handle processHandle(process.hProcess), threadHandle(process.hThread);
+    WaitForSingleObject(process.hProcess, 10000);
+    for (int round = 0; round < 500; ++round) {
+        WIN32_FIND_DATAW data;
+        const unique_hfind found(FindFirstFileW(extendedPath(path).c_str(), &data));
+        if (found.is_valid() == present) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+}  // namespace
+
+bool makeUnixLink(const std::wstring& link, const std::wstring& target) {
+    const std::string from = unixPath(target), at = unixPath(link);
+    return !from.empty() && !at.empty() && runUnix("/bin/ln", "-s " + from + " " + at, link, true);
+}
+
+bool removeUnixLink(const std::wstring& link) {
+    const std::string at = unixPath(link);
+    return !at.empty() && runUnix("/bin/rm", "-f " + at, link, false);
+}
+
+bool removeUnixTree(const std::wstring& path) {
+    const std::string at = unixPath(path);
+    return !at.empty() && runUnix("/bin/rm", "-rf " + at, path, false);
+}
+
 void removeTree(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        removeUnixLink(path);  // never what it points to
+        return;
+    }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         WIN32_FIND_DATAW data;
-        const unique_hfind find(FindFirstFileW((path + L"\\*").c_str(), &data));
+        const unique_hfind find(FindFirstFileW(extendedPath(path + L"\\*").c_str(), &data));
         if (find) {
             do {
                 const std::wstring name = data.cFileName;
                 if (name != L"." && name != L"..") removeTree(path + L"\\" + name);
             } while (FindNextFileW(find.get(), &data));
         }
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        RemoveDirectoryW(path.c_str());
+        SetFileAttributesW(extendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveDirectoryW(extendedPath(path).c_str());
     } else {
-        SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(path.c_str());
+        SetFileAttributesW(extendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(extendedPath(path).c_str());
     }
 }
 
 void makeFolder(const std::wstring& path) {
     for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        CreateDirectoryW(path.substr(0, at).c_str(), nullptr);
-    CreateDirectoryW(path.c_str(), nullptr);
+        CreateDirectoryW(extendedPath(path.substr(0, at)).c_str(), nullptr);
+    CreateDirectoryW(extendedPath(path).c_str(), nullptr);
 }
 
 void writeFile(const std::wstring& path, const std::string& content) {
     makeFolder(path.substr(0, path.rfind(L'\\')));
     const unique_hfile file(
-        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(extendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     DWORD written = 0;
     WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
 }
 
 std::string readFile(const std::wstring& path) {
-    const unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const unique_hfile file(CreateFileW(extendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return {};
     std::string content(GetFileSize(file.get(), nullptr), '\0');
     DWORD read = 0;
@@ -60,19 +121,19 @@ std::string readFile(const std::wstring& path) {
     return content;
 }
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::wstring& path) { return GetFileAttributesW(extendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool isDirectory(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
+    const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(extendedPath(path).c_str()); }
 
 namespace {
 void listInto(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& names) {
     WIN32_FIND_DATAW data;
-    const unique_hfind find(FindFirstFileW((root + (relative.empty() ? L"" : L"\\" + relative) + L"\\*").c_str(), &data));
+    const unique_hfind find(FindFirstFileW(extendedPath(root + (relative.empty() ? L"" : L"\\" + relative) + L"\\*").c_str(), &data));
     if (!find) return;
     do {
         const std::wstring name = data.cFileName;

@@ -22,7 +22,15 @@ private:
     std::wstring path_;
 };
 
+// Removes the tree; a link to a folder goes itself (Wine shows links to files as plain
+// files: a test removes those with removeUnixLink first).
 void removeTree(const std::wstring& path);
+// A Unix symbolic link at the path to the target, as a user would plant one (Wine's own
+// calls make none); the link's folder and the target must exist. Paths without spaces.
+bool makeUnixLink(const std::wstring& link, const std::wstring& target);
+bool removeUnixLink(const std::wstring& link);
+// Removes a tree that may hold links of any kind, none of them followed (rm -rf).
+bool removeUnixTree(const std::wstring& path);
 void makeFolder(const std::wstring& path);  // with every folder above it
 void writeFile(const std::wstring& path, const std::string& content);  // creates the folders above it
 std::string readFile(const std::wstring& path);

@@ -1,0 +1,21 @@
+#pragma once
+// The files in which undo state waits between actions (journals, backup files, write-ahead
+// records): written new with the stores' security, and read only when they are no link
+// and their owner is trusted.
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace tidewell {
+
+enum class ReadOutcome { Read, Missing, Refused, Damaged };
+
+// Replaces whatever file stands at the path (a link there is not followed: the write then
+// fails) by a new one holding the bytes.
+bool writeProtectedFile(const std::wstring& path, const std::vector<unsigned char>& bytes);
+
+// Missing: nothing there. Refused: a link, an untrusted owner, or a file that cannot be
+// opened now (error set). Damaged: larger than any journal of ours.
+ReadOutcome readProtectedFile(const std::wstring& path, std::vector<unsigned char>& bytes, DWORD& error);
+
+}  // namespace tidewell

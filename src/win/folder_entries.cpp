@@ -1,0 +1,21 @@
+#include "win/folder_entries.h"
+
+#include "win/paths.h"
+
+namespace tidewell {
+
+bool listFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
+    entries.clear();
+    std::wstring pattern = folder;
+    ensureTrailingBackslash(pattern);
+    WIN32_FIND_DATAW data;
+    const unique_hfind search = findFirst(pattern + L"*", data);
+    if (!search) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name != L"." && name != L"..") entries.push_back({name, data.dwFileAttributes});
+    } while (::FindNextFileW(search.get(), &data));
+    return ::GetLastError() == ERROR_NO_MORE_FILES;
+}
+
+}  // namespace tidewell

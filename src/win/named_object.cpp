@@ -1,0 +1,107 @@
+#include "win/named_object.h"
+
+#include <vector>
+
+#include "win/paths.h"
+
+namespace tidewell {
+
+namespace {
+
+bool sameText(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                                          static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+unique_hfile openRaw(const std::wstring& path, DWORD access) {
+    return unique_hfile(::CreateFileW(extendedPath(path).c_str(), access,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
+}  // namespace
+
+std::wstring finalPath(HANDLE handle) {
+    // The name on its volume, from the open object itself. GetFinalPathNameByHandleW would
+    // add the volume, but Wine fails it for paths of MAX_PATH and more.
+    std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
+    if (!::GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(), static_cast<DWORD>(buffer.size())))
+        return {};
+    const auto* name = reinterpret_cast<const FILE_NAME_INFO*>(buffer.data());
+    return std::wstring(name->FileName, name->FileNameLength / sizeof(wchar_t));
+}
+
+std::wstring finalFolderPath(const std::wstring& folder) {
+    const unique_hfile handle = openRaw(folder, FILE_READ_ATTRIBUTES);
+    return handle ? finalPath(handle.get()) : std::wstring();
+}
+
+NamedObject openNamed(const std::wstring& path, DWORD access, const std::wstring& parentFinal) {
+    NamedObject opened;
+    opened.handle = openRaw(path, access | FILE_READ_ATTRIBUTES);
+    if (!opened.handle) {
+        opened.error = ::GetLastError();
+        opened.kind = opened.error == ERROR_FILE_NOT_FOUND || opened.error == ERROR_PATH_NOT_FOUND ? Named::Missing
+                                                                                                   : Named::Failed;
+        return opened;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(opened.handle.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        opened.error = ::GetLastError();
+        opened.handle.reset();
+        return opened;
+    }
+    opened.attributes = tag.FileAttributes;
+    if (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        opened.kind = Named::Link;
+        return opened;
+    }
+    // Not a link as opened: it must sit where the path says, or a link was followed.
+    std::wstring parent = parentFinal;
+    if (parent.empty()) parent = finalFolderPath(parentFolder(path));
+    removeTrailingBackslash(parent);  // a drive root ends in one
+    const std::wstring actual = finalPath(opened.handle.get());
+    std::wstring leaf = path;
+    removeTrailingBackslash(leaf);
+    leaf = leafName(leaf);
+    if (actual.empty() || !sameText(actual, parent + L"\\" + leaf)) {
+        // A leaf given in its short form also ends elsewhere: compare the long forms.
+        WIN32_FIND_DATAW data;
+        const bool shortName = !actual.empty() && findFirst(path, data) &&
+                               sameText(actual, parent + L"\\" + data.cFileName);
+        if (!shortName) {
+            opened.kind = Named::FollowedLink;
+            opened.handle.reset();
+            return opened;
+        }
+    }
+    opened.kind = Named::Object;
+    return opened;
+}
+
+bool deleteOpened(HANDLE handle, DWORD attributes) {
+    if ((attributes & FILE_ATTRIBUTE_READONLY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = (attributes & ~FILE_ATTRIBUTE_READONLY) | FILE_ATTRIBUTE_NORMAL;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) basic.FileAttributes &= ~FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
+    }
+    FILE_DISPOSITION_INFO disposition{TRUE};
+    return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+bool renameOpened(HANDLE handle, const std::wstring& destination) {
+    // The native form of the target: "\??\C:\...".
+    std::wstring target = extendedPath(destination);
+    if (target.rfind(L"\\\\?\\", 0) == 0) target[1] = L'?', target[2] = L'?';
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + (target.size() + 1) * sizeof(wchar_t));
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = FALSE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    target.copy(rename->FileName, target.size());
+    rename->FileName[target.size()] = L'\0';
+    return ::SetFileInformationByHandle(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
+}
+
+}  // namespace tidewell

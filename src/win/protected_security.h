@@ -1,0 +1,41 @@
+#pragma once
+// The security of the library's stores, journals and backup files. Deferred actions run
+// as LocalSystem, so whatever a user could plant or open there could steer them: these
+// objects get an explicit, protected DACL, and existing ones are trusted only when their
+// owner is SYSTEM, Administrators or the account this code runs as.
+#include <windows.h>
+#include <string>
+#include <vector>
+
+namespace tidewell {
+
+using SidBytes = std::vector<unsigned char>;
+
+// The account this code runs as: the thread's token when it impersonates (an
+// impersonating action runs as the installing user), else the process's.
+SidBytes currentAccountSid();
+SidBytes wellKnownSid(WELL_KNOWN_SID_TYPE type);
+
+// Full control for SYSTEM and Administrators and, when the current account is another
+// one, for that account; inherited by files and folders made inside; not inheriting.
+class ProtectedSecurity {
+public:
+    ProtectedSecurity();
+    ProtectedSecurity(const ProtectedSecurity&) = delete;
+    ProtectedSecurity& operator=(const ProtectedSecurity&) = delete;
+    // Null when the descriptor could not be built (nothing should then be created).
+    SECURITY_ATTRIBUTES* attributes() { return built_ ? &attributes_ : nullptr; }
+
+private:
+    std::vector<SidBytes> sids_;
+    std::vector<unsigned char> acl_;
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{};
+    bool built_ = false;
+};
+
+// True when the owner of what the handle holds is SYSTEM, Administrators or the
+// current account.
+bool hasTrustedOwner(HANDLE handle);
+
+}  // namespace tidewell

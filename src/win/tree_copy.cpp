@@ -1,0 +1,107 @@
+#include "win/tree_copy.h"
+
+#include <windows.h>
+
+#include "common/text.h"
+#include "win/folder_entries.h"
+#include "win/named_object.h"
+#include "win/paths.h"
+
+namespace tidewell {
+
+namespace {
+
+void logLine(const LogSink* log, const std::wstring& text) {
+    if (log) log->line(text);
+}
+
+struct Times {
+    FILETIME created{}, accessed{}, written{};
+};
+
+void setTimes(const std::wstring& path, const Times& times) {
+    const unique_hfile file(::CreateFileW(extendedPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
+    if (file) ::SetFileTime(file.get(), &times.created, &times.accessed, &times.written);
+}
+
+void copyEntry(const std::wstring& source, const std::wstring& destination, const std::wstring& parentFinal,
+               const LogSink* log, CopyOutcome& outcome) {
+    const NamedObject opened = openNamed(source, GENERIC_READ, parentFinal);
+    if (opened.kind == Named::Link || opened.kind == Named::FollowedLink) {
+        logLine(log, L"link " + source + L" not copied: links are not followed");
+        ++outcome.linksSkipped;
+        return;
+    }
+    if (opened.kind != Named::Object) {
+        logLine(log, L"could not copy " + source + L" (error " + toDecimal(opened.error) + L")");
+        outcome.complete = false;
+        return;
+    }
+    Times times;
+    ::GetFileTime(opened.handle.get(), &times.created, &times.accessed, &times.written);
+    if (!opened.isFolder()) {
+        const DWORD existing = fileAttributes(destination);
+        if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY))
+            setAttributes(destination, existing & ~FILE_ATTRIBUTE_READONLY);
+        if (!copyFile(source, destination, ExistingFile::Replace)) {
+            logLine(log, L"could not copy " + source + L" (error " + toDecimal(::GetLastError()) + L")");
+            outcome.complete = false;
+            return;
+        }
+        setTimes(destination, times);
+        return;
+    }
+    if (!createFolder(destination) && !isFolder(destination)) {
+        logLine(log, L"could not create " + destination + L" (error " + toDecimal(::GetLastError()) + L")");
+        outcome.complete = false;
+        return;
+    }
+    const std::wstring self = finalPath(opened.handle.get());
+    std::vector<FolderEntry> entries;
+    if (!listFolder(source, entries)) {
+        logLine(log, L"could not list " + source);
+        outcome.complete = false;
+    }
+    for (const auto& entry : entries) copyEntry(source + L"\\" + entry.name, destination + L"\\" + entry.name, self, log, outcome);
+    // Attributes and times last: creating the content changes them.
+    setAttributes(destination, opened.attributes);
+    setTimes(destination, times);
+}
+
+}  // namespace
+
+CopyOutcome copyTree(const std::wstring& source, const std::wstring& destination, const LogSink* log) {
+    CopyOutcome outcome;
+    outcome.complete = true;
+    std::wstring from = source, to = destination;
+    removeTrailingBackslash(from);
+    removeTrailingBackslash(to);
+    copyEntry(from, to, {}, log, outcome);
+    return outcome;
+}
+
+bool sameTree(const std::wstring& source, const std::wstring& destination) {
+    WIN32_FILE_ATTRIBUTE_DATA from{}, to{};
+    if (!::GetFileAttributesExW(extendedPath(source).c_str(), GetFileExInfoStandard, &from) ||
+        !::GetFileAttributesExW(extendedPath(destination).c_str(), GetFileExInfoStandard, &to))
+        return false;
+    const bool folder = (from.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (folder != ((to.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)) return false;
+    if (!folder) return from.nFileSizeLow == to.nFileSizeLow && from.nFileSizeHigh == to.nFileSizeHigh;
+    std::vector<FolderEntry> entries;
+    if (!listFolder(source, entries)) return false;
+    for (const auto& entry : entries) {
+        if (isLinkAttributes(entry.attributes)) continue;
+        const std::wstring from = source + L"\\" + entry.name;
+        if (sameTree(from, destination + L"\\" + entry.name)) continue;
+        // Links that show as plain files (Wine's links to files) were left out too.
+        const Named kind = openNamed(from, FILE_READ_ATTRIBUTES).kind;
+        if (kind != Named::Link && kind != Named::FollowedLink) return false;
+    }
+    return true;
+}
+
+}  // namespace tidewell

@@ -1,0 +1,72 @@
+#include "win/tree_move.h"
+
+#include "common/text.h"
+#include "win/folder_entries.h"
+#include "win/named_object.h"
+#include "win/paths.h"
+#include "win/tree_copy.h"
+#include "win/tree_delete.h"
+
+namespace tidewell {
+
+namespace {
+
+void logLine(const LogSink* log, const std::wstring& text) {
+    if (log) log->line(text);
+}
+
+MoveResult acrossVolumes(const std::wstring& source, const std::wstring& destination, const LogSink* log) {
+    const CopyOutcome copy = copyTree(source, destination, log);
+    if (!copy.complete || copy.linksSkipped > 0 || !sameTree(source, destination)) {
+        // A link cannot be made again on the other volume: the source stays whole instead.
+        logLine(log, L"could not move " + source + L" to another volume" +
+                         (copy.linksSkipped > 0 ? L": it holds links" : L": the copy is not complete"));
+        deleteTree(destination, log);
+        return MoveResult::Failed;
+    }
+    if (!deleteTree(source, log)) logLine(log, L"moved " + source + L", but parts of it could not be deleted there");
+    return MoveResult::Moved;
+}
+
+}  // namespace
+
+MoveResult moveTree(const std::wstring& source, const std::wstring& destination, ExistingTarget existing,
+                    const LogSink* log) {
+    NamedObject opened = openNamed(source, DELETE);
+    if (opened.kind == Named::FollowedLink) {
+        logLine(log, L"link " + source + L" not moved: it cannot be moved here without moving what it points to");
+        return MoveResult::Failed;
+    }
+    if (opened.kind != Named::Object && opened.kind != Named::Link) {
+        logLine(log, L"could not move " + source + L" (error " + toDecimal(opened.error) + L")");
+        return MoveResult::Failed;
+    }
+    const DWORD target = fileAttributes(destination);
+    if (target != INVALID_FILE_ATTRIBUTES || isLink(destination)) {
+        if (existing == ExistingTarget::Refuse) return MoveResult::TargetExists;
+        const bool intoFolder = opened.kind == Named::Object && opened.isFolder() &&
+                                (target & FILE_ATTRIBUTE_DIRECTORY) && !isLinkAttributes(target);
+        if (intoFolder) {
+            opened.handle.reset();  // listing needs the folder not held open for deletion
+            std::vector<FolderEntry> entries;
+            bool all = listFolder(source, entries);
+            for (const auto& entry : entries)
+                all = moveTree(source + L"\\" + entry.name, destination + L"\\" + entry.name, existing, log) ==
+                          MoveResult::Moved &&
+                      all;
+            if (all) ::RemoveDirectoryW(extendedPath(source).c_str());
+            return all ? MoveResult::Moved : MoveResult::Failed;
+        }
+        if (!deleteTree(destination, log)) return MoveResult::Failed;
+    }
+    if (renameOpened(opened.handle.get(), destination)) return MoveResult::Moved;
+    const DWORD error = ::GetLastError();
+    if (error == ERROR_NOT_SAME_DEVICE && opened.kind == Named::Object) {
+        opened.handle.reset();
+        return acrossVolumes(source, destination, log);
+    }
+    logLine(log, L"could not move " + source + L" to " + destination + L" (error " + toDecimal(error) + L")");
+    return MoveResult::Failed;
+}
+
+}  // namespace tidewell

@@ -1,0 +1,179 @@
+// Stores, journals and write-ahead records are made with an explicit protected DACL, and
+// what a user could plant in their place is refused. Wine does not enforce ACLs: the
+// tests read back the DACL that was set, and check the refusals.
+#include <gtest/gtest.h>
+
+#include <aclapi.h>
+
+#include "common/unique_any.h"
+#include "undo/undo_transaction.h"
+#include "win/paths.h"
+#include "win/protected_security.h"
+#include "test_fs.h"
+
+using namespace tidewell;
+using namespace tidewell::test;
+
+namespace {
+
+struct Lines final : LogSink {
+    mutable std::vector<std::wstring> lines;
+    void line(const std::wstring& text) const noexcept override { lines.push_back(text); }
+    bool has(const std::wstring& part) const {
+        for (const auto& l : lines)
+            if (l.find(part) != std::wstring::npos) return true;
+        return false;
+    }
+};
+
+// The SIDs the DACL grants to, and whether it is protected from inheritance.
+struct Dacl {
+    std::vector<SidBytes> granted;
+    bool isProtected = false;
+};
+
+Dacl daclOf(PSECURITY_DESCRIPTOR descriptor) {
+    Dacl result;
+    PACL acl = nullptr;
+    BOOL present = FALSE, defaulted = FALSE;
+    if (!GetSecurityDescriptorDacl(descriptor, &present, &acl, &defaulted) || !present) return result;
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor, &control, &revision);
+    result.isProtected = (control & SE_DACL_PROTECTED) != 0;
+    for (DWORD i = 0; acl != nullptr && i < acl->AceCount; ++i) {
+        void* ace = nullptr;
+        if (!GetAce(acl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+        EXPECT_EQ(OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE, static_cast<ACE_HEADER*>(ace)->AceFlags & 0x0F);
+        EXPECT_EQ(static_cast<ACCESS_MASK>(FILE_ALL_ACCESS), static_cast<ACCESS_ALLOWED_ACE*>(ace)->Mask);
+        const PSID sid = &static_cast<ACCESS_ALLOWED_ACE*>(ace)->SidStart;
+        const auto* bytes = static_cast<const unsigned char*>(sid);
+        result.granted.emplace_back(bytes, bytes + GetLengthSid(sid));
+    }
+    return result;
+}
+
+// Gives the path another owner; false where the file system cannot keep it.
+bool setOwner(const std::wstring& path, WELL_KNOWN_SID_TYPE type) {
+    SidBytes owner = wellKnownSid(type);
+    if (SetNamedSecurityInfoW(const_cast<wchar_t*>(path.c_str()), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION,
+                              owner.data(), nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    PSID now = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetNamedSecurityInfoW(path.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &now, nullptr, nullptr,
+                              nullptr, &descriptor) != ERROR_SUCCESS)
+        return false;
+    const unique_hlocal held(descriptor);
+    return EqualSid(now, owner.data()) != FALSE;
+}
+
+}  // namespace
+
+// Wine keeps a file's security descriptor only where the file system takes extended
+// attributes (not here): what is checked is the descriptor the library creates its
+// stores, journals and records with.
+TEST(StoreProtection, StoresAndJournalsAreMadeWithTheProtectedDacl) {
+    ProtectedSecurity security;
+    ASSERT_NE(nullptr, security.attributes());
+    EXPECT_FALSE(security.attributes()->bInheritHandle);
+    const Dacl dacl = daclOf(security.attributes()->lpSecurityDescriptor);
+    EXPECT_TRUE(dacl.isProtected) << "nothing inherited from a folder a user could change";
+    // The tests run as a user, as an impersonating action does: that account is granted too.
+    const std::vector<SidBytes> expected{wellKnownSid(WinLocalSystemSid), wellKnownSid(WinBuiltinAdministratorsSid),
+                                         currentAccountSid()};
+    EXPECT_EQ(expected, dacl.granted);
+}
+
+TEST(StoreProtection, PlantedStoreBasesAndJournalsAreRefused) {
+    TestFolder folder(L"C:\\tw-protect");
+    TestFolder elsewhere(L"C:\\tw-protect-elsewhere");
+    writeFile(folder / L"x.txt", "x");
+    for (const auto& bin : recycleBins()) removeTree(bin);
+    const std::wstring temporaryBase = tempFolder() + L"VU_RecycleBin";
+    removeTree(temporaryBase);
+
+    // A store base that is a link, and one owned by another account: the store goes to
+    // the temporary folder, and the log says which.
+    const struct {
+        const char* what;
+        bool link;
+        const wchar_t* logged;
+    } bases[] = {{"a link", true, L"refused: it is a link"}, {"someone else's", false, L"refused: another account owns it"}};
+    for (const auto& base : bases) {
+        SCOPED_TRACE(base.what);
+        if (base.link) {
+            ASSERT_TRUE(makeUnixLink(L"C:\\VU_RecycleBin", elsewhere.path()));
+        } else {
+            makeFolder(L"C:\\VU_RecycleBin");
+            if (!setOwner(L"C:\\VU_RecycleBin", WinWorldSid)) {
+                removeTree(L"C:\\VU_RecycleBin");
+                continue;  // Wine here cannot keep another owner (see above)
+            }
+        }
+        Lines log;
+        {
+            UndoTransaction transaction(nullptr, &log, folder / L"journal.tmp");
+            ASSERT_TRUE(transaction.take(folder / L"x.txt"));
+            EXPECT_TRUE(transaction.fileStores().at(L"C:\\")->recordedLocation().rfind(temporaryBase, 0) == 0);
+            EXPECT_TRUE(transaction.restoreAll());
+        }
+        EXPECT_TRUE(log.has(base.logged));
+        EXPECT_EQ("x", readFile(folder / L"x.txt"));
+        EXPECT_EQ(std::vector<std::wstring>{}, listTree(elsewhere.path())) << "nothing went through the link";
+        removeTree(L"C:\\VU_RecycleBin");
+    }
+
+    // Journals that are a link or have an untrusted owner are not read and not deleted;
+    // nor is one that is open elsewhere without sharing.
+    const std::wstring journal = folder / L"journal.tmp";
+    writeFile(elsewhere / L"target.tmp", "not a journal");
+    enum class Plant { Link, Owner, Locked };
+    for (const Plant plant : {Plant::Link, Plant::Owner, Plant::Locked}) {
+        SCOPED_TRACE(static_cast<int>(plant));
+        unique_hfile lock;
+        if (plant == Plant::Link) {
+            ASSERT_TRUE(makeUnixLink(journal, elsewhere / L"target.tmp"));
+        } else {
+            writeFile(journal, "planted");
+            if (plant == Plant::Owner && !setOwner(journal, WinWorldSid)) {
+                removeTree(journal);
+                continue;  // Wine here cannot keep another owner
+            }
+            if (plant == Plant::Locked) lock.reset(CreateFileW(journal.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        }
+        Lines log;
+        {
+            UndoTransaction undo(nullptr, &log, journal);
+            EXPECT_FALSE(undo.loadJournal());
+        }
+        EXPECT_TRUE(log.has(L"is not read and is left in place"));
+        EXPECT_TRUE(exists(journal));
+        EXPECT_EQ("not a journal", readFile(elsewhere / L"target.tmp"));
+        lock.reset();
+        if (plant == Plant::Link) removeUnixLink(journal);
+        else removeTree(journal);
+    }
+}
+
+TEST(StoreProtection, ThePathBackedUpTwiceIsOneItemAndComesBack) {
+    TestFolder folder(L"C:\\tw-twice");
+    writeFile(folder / L"a.ini", "saved");
+    const std::wstring backupFile = folder / L"backup.bak";
+    {
+        UndoTransaction backup(nullptr, nullptr, backupFile);
+        ASSERT_TRUE(backup.keepCopy(folder / L"a.ini"));
+        ASSERT_TRUE(backup.keepCopy(folder / L"a.ini"));
+        EXPECT_EQ(1u, backup.itemCount());
+        ASSERT_TRUE(backup.saveJournal());
+        backup.keep();
+    }
+    writeFile(folder / L"a.ini", "changed");
+    {
+        UndoTransaction restore(nullptr, nullptr, backupFile);
+        ASSERT_TRUE(restore.loadJournal()) << "the journal is consistent";
+        restore.setRestoreTarget(RestoreTarget::Replace);
+        EXPECT_TRUE(restore.restoreAll());
+    }
+    EXPECT_EQ("saved", readFile(folder / L"a.ini"));
+}

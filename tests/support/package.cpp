@@ -339,6 +339,11 @@ const std::wstring& Package::build() {
 RunResult Package::run(const std::wstring& commandLine) {
     if (!built_) build();
     RunResult result;
+    if (recording_ == RunRecording::none) {
+        MsiSetInternalUI(uiLevel_, nullptr);
+        result.code = MsiInstallProductW(path_.c_str(), commandLine.c_str());
+        return result;
+    }
     const std::wstring logPath = L"C:\\tw-packages\\" + name_ + L".log";
     DeleteFileW(logPath.c_str());
     MsiSetInternalUI(uiLevel_, nullptr);

@@ -3,7 +3,6 @@
 #include "common/text.h"
 #include "win/folder_removal.h"
 #include "win/paths.h"
-#include "msi/progress_message.h"
 
 namespace tidewell {
 
@@ -46,7 +45,7 @@ void RemovalWorker::run(RemovalSink* sink) {
 }
 
 void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink) {
-    sendActionData(log_.installer(), {entry.folder});
+    progress_.item({entry.folder});
     std::wstring folder = entry.folder;
     removeTrailingBackslash(folder);
     if (isRootFolder(folder)) {
@@ -69,7 +68,7 @@ void RemovalWorker::removePattern(const std::wstring& key, const RemovalRecord& 
     std::wstring folder = entry.folder;
     ensureTrailingBackslash(folder);
     const std::wstring pattern = folder + longFileName(entry.fileName);
-    sendActionData(log_.installer(), {pattern});
+    progress_.item({pattern});
 
     WIN32_FIND_DATAW data;
     const unique_hfind search = findFirst(pattern, data);

@@ -131,8 +131,13 @@ TEST(MoveFiles, InstallCopiesMovesAndRenamesWithoutOverwriting) {
                                          L"copies\\deep\\b.txt", L"moved\\", L"moved\\renamed.dat",
                                          L"moved\\two1.dat", L"moved\\two2.dat"}),
               listTree(root / L"dest"));
+    // Progress goes out for the first operation and then at most every half second: a few
+    // records, each an operation that ran, none twice.
     std::sort(progress.begin(), progress.end());
-    EXPECT_EQ(progress, progressOf(result, root.path()));
+    const auto reported = progressOf(result, root.path());
+    EXPECT_FALSE(reported.empty());
+    EXPECT_TRUE(std::includes(progress.begin(), progress.end(), reported.begin(), reported.end()));
+    EXPECT_EQ(std::adjacent_find(reported.begin(), reported.end()), reported.end());
 }
 
 TEST(MoveFiles, ExtendedOptionsChooseInstallUninstallOrBothAndTheStandardRowIsGone) {

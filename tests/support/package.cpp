@@ -354,7 +354,8 @@ RunResult Package::run(const std::wstring& commandLine) {
     g_capture.answer = answer_;
     INSTALLUI_HANDLER_RECORD previous = nullptr;
     MsiSetExternalUIRecord(captureRecord,
-                           INSTALLLOGMODE_INFO | INSTALLLOGMODE_ACTIONDATA | INSTALLLOGMODE_USER | INSTALLLOGMODE_ERROR |
+                           INSTALLLOGMODE_INFO | INSTALLLOGMODE_ACTIONDATA | INSTALLLOGMODE_PROGRESS | INSTALLLOGMODE_USER |
+                               INSTALLLOGMODE_ERROR |
                                INSTALLLOGMODE_WARNING,
                            nullptr, &previous);
     result.code = MsiInstallProductW(path_.c_str(), commandLine.c_str());

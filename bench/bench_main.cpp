@@ -1,7 +1,9 @@
 // Side-by-side timings of the library in real installations, each figure a ratio of two
 // things measured in this one run. Usage:
-//   tidewell_bench.exe [figure ...]     every figure, or the named ones (size, rollback,
-//                                       commit, permanent, backup, fixed, rows)
+//   tidewell_bench.exe [--runs N] [figure ...]
+//                                       every figure, or the named ones (size, rollback,
+//                                       commit, permanent, backup, fixed, rows); the
+//                                       median of N runs each (3)
 //   tidewell_bench.exe rows-only N      one installation with N skipped rows and
 //                                       nothing else (tools/bench.sh counts its calls)
 // Times are the median of a few runs; trees are made afresh before each run.
@@ -101,6 +103,7 @@ double timedInstall(Package& package, const std::wstring& commandLine = L"") {
     const UINT code = package.install(commandLine).code;
     const double took = now() - start;
     if (code == ERROR_SUCCESS) package.uninstall();
+    else std::fwprintf(stderr, L"installation of %ls failed with %u\n", package.path().c_str(), code);
     return took;
 }
 
@@ -209,24 +212,44 @@ void figureFixedCost(int runs, const std::wstring& noopDll) {
     frame(library);
     Package noop(L"bench-fixed-noop");
     frame(noop);
+    // The library's DLL with an export that only writes one log line: what the DLL's
+    // size and loading cost, apart from the actions' work.
+    Package light(L"bench-fixed-light");
+    frame(light);
     noop.rows(L"Binary", {{L"NoopAction", noopDll}});
     int number = 2590;
     for (const wchar_t* action : kImmediateActions) {
         library.sequence(action, number);
         const std::wstring floorAction = std::wstring(L"BENCH_Noop") + std::to_wstring(number);
         noop.customAction(floorAction, msidbCustomActionTypeDll, L"NoopAction", L"Noop").sequence(floorAction, number);
+        light.customAction(floorAction, msidbCustomActionTypeDll, L"Tidewell", L"OnVuRestoreRollback")
+            .sequence(floorAction, number);
         ++number;
     }
     base.build();
     library.build();
     noop.build();
-    const double none = median(runs, nullptr, [&] { timedInstall(base); });
-    const double withLibrary = median(runs, nullptr, [&] { timedInstall(library); });
-    const double withNoop = median(runs, nullptr, [&] { timedInstall(noop); });
+    light.build();
+    // Interleaved, so that a machine that slows down during the run slows all three.
+    std::vector<double> bases, libraries, noops, lights;
+    for (int i = 0; i < runs; ++i) {
+        bases.push_back(timedInstall(base));
+        libraries.push_back(timedInstall(library));
+        noops.push_back(timedInstall(noop));
+        lights.push_back(timedInstall(light));
+    }
+    auto middle = [](std::vector<double>& times) {
+        std::sort(times.begin(), times.end());
+        return times[times.size() / 2];
+    };
+    const double none = middle(bases), withLibrary = middle(libraries), withNoop = middle(noops);
+    const double withLight = middle(lights);
     const double ratio = (withLibrary - none) / (withNoop - none);
     const std::string detail = "library adds " + seconds(withLibrary - none) + ", minimal DLL adds " +
                                seconds(withNoop - none) + " to " + seconds(none);
     printRatio("7 immediate actions, no rows", ratio, detail.c_str(), "<= 1.2", ratio <= 1.2);
+    const std::string part = "7 calls of a one-line export of Tidewell.dll add " + seconds(withLight - none);
+    printRatio("  of which the DLL (size, loading)", (withLight - none) / (withNoop - none), part.c_str(), "-", true);
 }
 
 // A package whose immediate removal action reads `rows` extended rows, every one
@@ -277,11 +300,15 @@ int wmain(int argc, wchar_t** argv) {
         timedInstall(package);
         return 0;
     }
+    int runs = 3;
+    if (figures.size() >= 2 && figures[0] == L"--runs") {
+        runs = std::max(1, _wtoi(figures[1].c_str()));
+        figures.erase(figures.begin(), figures.begin() + 2);
+    }
     if (figures.empty()) figures = {L"size", L"fixed", L"rows", L"rollback", L"commit", L"backup"};
-    const int runs = 3;
     for (const auto& figure : figures) {
         if (figure == L"size") figureSize(bin + L"Tidewell.dll");
-        else if (figure == L"fixed") figureFixedCost(runs + 2, bin + L"NoopAction.dll");
+        else if (figure == L"fixed") figureFixedCost(runs * 3, bin + L"NoopAction.dll");
         else if (figure == L"rows") figureRows(runs);
         else if (figure == L"rollback") figureRollback(runs);
         else if (figure == L"commit" || figure == L"permanent") figureCommitAndPermanent(runs);

@@ -269,7 +269,7 @@ void rowsPackage(Package& package, int rows) {
         .table(L"RemoveFile")
         .table(L"VU_RemoveFile")
         .withKit()
-        .kitSequence(L"VU_RemoveFilesImmediate");
+        .kitSequence(L"VU_RemoveFilesImmediate", L"NOT REMOVE");  // not again at the uninstallation
     package.build();
 }
 

@@ -29,7 +29,7 @@ void promptUserBasicUI(const ActionLog& log) {
     }
     const int answer = sendMessage(installer, kCleanupQuestion, kQuestionType);
     if (answer != IDNO) {
-        log.line(L"answer " + std::to_wstring(answer) + L": VU_CLEAN_RESOURCES_UNINSTALL left as it is");
+        log.line(L"answer " + toDecimal(answer) + L": VU_CLEAN_RESOURCES_UNINSTALL left as it is");
         return;
     }
     const UINT result = setProperty(installer, L"VU_CLEAN_RESOURCES_UNINSTALL", L"0");

@@ -23,7 +23,22 @@ int parseDecimal(const std::wstring& text) {
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
-std::wstring toDecimal(long long value) { return std::to_wstring(value); }
+// Written out by hand: std::to_wstring goes through the C library's wide printf, which
+// weighs more than the rest of this file many times over.
+std::wstring toDecimal(long long value) {
+    wchar_t digits[24];
+    wchar_t* end = digits + 24;
+    wchar_t* first = end;
+    // Negative values are counted downwards, so that the smallest one needs no negation.
+    long long rest = value;
+    do {
+        const long long digit = rest % 10;
+        *--first = static_cast<wchar_t>(L'0' + (digit < 0 ? -digit : digit));
+        rest /= 10;
+    } while (rest != 0);
+    if (value < 0) *--first = L'-';
+    return std::wstring(first, end);
+}
 
 namespace {
 std::string narrow(UINT codePage, const std::wstring& text) {

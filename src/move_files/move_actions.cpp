@@ -15,6 +15,12 @@ UINT moveFilesImmediate(const ActionLog& log) {
     planner.load(selectMoveRows(log, reader));
     const std::wstring workList = planner.writeWorkList();
     log.line(L"planned " + toDecimal(static_cast<long long>(planner.operations().size())) + L" file operation(s)");
+    // Every scheduled action is another call of the library, which the installer pays
+    // for by extracting the DLL again.
+    if (planner.operations().empty()) {
+        log.line(L"nothing scheduled");
+        return ERROR_SUCCESS;
+    }
     if (!scheduleAction(log, L"VU_VuMoveFilesRollback", workList)) return kInstallFailure;
     if (!scheduleAction(log, L"VU_VuMoveFilesDeferred", workList)) return kInstallFailure;
     return ERROR_SUCCESS;

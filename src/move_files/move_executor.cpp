@@ -5,7 +5,6 @@
 #include "move_files/file_stamp.h"
 #include "win/folder_tree.h"
 #include "move_files/path_checks.h"
-#include "msi/progress_message.h"
 
 namespace tidewell {
 
@@ -57,8 +56,7 @@ void MoveExecutor::runOne(const MoveOperation& operation) {
         break;
     }
     // Source, destination folder and the size of the source (0 once it has moved away).
-    sendActionData(log_.installer(),
-                   {operation.source, destinationFolder, static_cast<int>(fileSize(operation.source))});
+    progress_.item({operation.source, destinationFolder, static_cast<int>(fileSize(operation.source))});
 }
 
 void MoveExecutor::undoOne(const MoveOperation& operation) {

@@ -10,12 +10,13 @@
 #include "move_files/move_operation.h"
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "msi/progress_reporter.h"
 
 namespace tidewell {
 
 class MoveExecutor {
 public:
-    explicit MoveExecutor(const ActionLog& log) : log_(log) {}
+    explicit MoveExecutor(const ActionLog& log) : log_(log), progress_(log.installer()) {}
 
     // Takes the operations of the work list (nothing unless it has exactly one group).
     void load(const ActionData& data);
@@ -37,6 +38,7 @@ private:
     void undoOne(const MoveOperation& operation);
 
     const ActionLog& log_;
+    ProgressReporter progress_;
     std::vector<MoveOperation> operations_;
 };
 

@@ -6,7 +6,6 @@
 #include "win/name_pattern.h"
 #include "win/paths.h"
 #include "win/tree_delete.h"
-#include "msi/progress_message.h"
 
 namespace tidewell {
 
@@ -49,7 +48,7 @@ void RemovalWorker::run(RemovalSink* sink) {
 }
 
 void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink) {
-    sendActionData(log_.installer(), {entry.folder});
+    progress_.item({entry.folder});
     std::wstring folder = entry.folder;
     removeTrailingBackslash(folder);
     if (isRootFolder(folder)) {
@@ -72,7 +71,7 @@ void RemovalWorker::removePattern(const std::wstring& key, const RemovalRecord& 
     std::wstring folder = entry.folder;
     ensureTrailingBackslash(folder);
     const std::wstring pattern = folder + longFileName(entry.fileName);
-    sendActionData(log_.installer(), {pattern});
+    progress_.item({pattern});
 
     // Every entry is judged by its long name: the find functions would also match the
     // pattern against 8.3 short names ("*.tmp" finding "a.tmpl").

@@ -10,6 +10,7 @@
 #include "win/removal_sink.h"
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "msi/progress_reporter.h"
 #include "remove_files/removal_record.h"
 
 namespace tidewell {
@@ -21,7 +22,7 @@ inline constexpr int kRemoveWholeFolder = 3;         // folder rows: the folder 
 
 class RemovalWorker {
 public:
-    explicit RemovalWorker(const ActionLog& log) : log_(log) {}
+    explicit RemovalWorker(const ActionLog& log) : log_(log), progress_(log.installer()) {}
 
     // Fills the work list from exactly one group of 8-field records, keyed by FileKey
     // (the first record of a key wins).
@@ -36,6 +37,7 @@ private:
     void removePattern(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink);
 
     const ActionLog& log_;
+    ProgressReporter progress_;
     std::map<std::wstring, RemovalRecord> entries_;
 };
 

@@ -36,6 +36,12 @@ bool selectRemoveFileRow(const ActionLog& log, TableRow& row) {
 UINT removeFilesImmediate(const ActionLog& log) {
     MsiTableReader reader(log.installer());
     const std::wstring workList = collectRows(log, reader, removeFileSpecs(), selectRemoveFileRow);
+    // Every scheduled action is another call of the library, which the installer pays
+    // for by extracting the DLL again.
+    if (workList.empty()) {
+        log.line(L"no row taken: nothing scheduled");
+        return ERROR_SUCCESS;
+    }
     if (isRollbackEnabled(log.installer())) {
         if (!scheduleAction(log, kUndoableAction, workList)) return kInstallFailure;
         if (!scheduleAction(log, kCommitAction, std::nullopt)) return kInstallFailure;

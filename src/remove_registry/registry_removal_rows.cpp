@@ -42,6 +42,12 @@ UINT scheduleRegistryRemoval(const ActionLog& log) {
     const MSIHANDLE installer = log.installer();
     MsiTableReader reader(installer);
     std::wstring workList = collectRows(log, reader, registryRemovalSpecs(), selectRegistryRow, adjustRegistryRow);
+    // Every scheduled action is another call of the library, which the installer pays
+    // for by extracting the DLL again.
+    if (workList.empty()) {
+        log.line(L"no row taken: nothing scheduled");
+        return ERROR_SUCCESS;
+    }
     appendProperties(installer, workList, {L"ALLUSERS"});
     const std::wstring allUsers = getProperty(installer, L"ALLUSERS");
     log.line(L"ALLUSERS is '" + allUsers + L"': rows with root -1 go to " +

@@ -2,7 +2,6 @@
 
 #include "common/text.h"
 #include "win/paths.h"
-#include "msi/progress_message.h"
 #include "win/registry_key.h"
 
 namespace tidewell {
@@ -67,11 +66,11 @@ void RegistryRemover::removeEntry(const RegistryRemovalRecord& entry) {
     const RegistryView view = entry.useNativeView ? RegistryView::Native : RegistryView::Own;
     if (entry.name == kWholeKey) {
         const std::wstring text = progressText(root, entry.key, L"");
-        sendActionData(log_.installer(), {text});
+        progress_.item({text});
         if (removeKeyTree(root, entry.key, view)) log_.line(L"removed key " + text + viewNote(view));
     } else {
         const std::wstring text = progressText(root, entry.key, entry.name);
-        sendActionData(log_.installer(), {text});
+        progress_.item({text});
         if (removeValue(root, entry.key, entry.name, view)) log_.line(L"removed value " + text + viewNote(view));
     }
 }

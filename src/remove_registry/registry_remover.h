@@ -10,6 +10,7 @@
 
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "msi/progress_reporter.h"
 #include "remove_registry/registry_removal_record.h"
 #include "win/registry_key.h"
 
@@ -20,7 +21,7 @@ using RegistryRemovalList = std::map<std::wstring, RegistryRemovalRecord>;
 
 class RegistryRemover {
 public:
-    explicit RegistryRemover(const ActionLog& log) : log_(log) {}
+    explicit RegistryRemover(const ActionLog& log) : log_(log), progress_(log.installer()) {}
 
     // Fills the list from a parsed work list (row group, then the ALLUSERS group). A
     // work list of another shape loads nothing; records of another length are skipped.
@@ -43,6 +44,7 @@ private:
     bool removeValue(HKEY root, const std::wstring& key, const std::wstring& name, RegistryView view) const;
 
     const ActionLog& log_;
+    ProgressReporter progress_;
     RegistryRemovalList entries_;
     std::wstring allUsers_;
 };

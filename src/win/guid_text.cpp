@@ -2,17 +2,15 @@
 
 #include <windows.h>
 #include <objbase.h>
-#include <cwchar>
 
 namespace tidewell {
 
 std::wstring newGuidText() {
     GUID guid{};
     if (::CoCreateGuid(&guid) != S_OK) return {};
+    // Braces, upper-case hexadecimal digits and dashes, 38 characters.
     wchar_t text[39];
-    std::swprintf(text, 39, L"{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
-                  static_cast<unsigned>(guid.Data1), guid.Data2, guid.Data3, guid.Data4[0], guid.Data4[1],
-                  guid.Data4[2], guid.Data4[3], guid.Data4[4], guid.Data4[5], guid.Data4[6], guid.Data4[7]);
+    if (::StringFromGUID2(guid, text, 39) != 39) return {};
     return text;
 }
 

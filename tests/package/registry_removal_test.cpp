@@ -89,7 +89,7 @@ TEST(RegistryRemoval, NamesRootsExpansionAndProgressMessages) {
     const HKEY CU = HKEY_CURRENT_USER, LM = HKEY_LOCAL_MACHINE;
     const std::wstring cu = L"HKCU\\" + kBase, lm = L"HKLM\\" + kBase;
     // Each RemoveRegistry row beside what it finds, what goes, what stays and its
-    // progress message (one per entry, missing ones included).
+    // progress text, which names the entry in the log as well (missing ones included).
     struct Case {
         const wchar_t* id;
         const wchar_t* root;
@@ -160,8 +160,14 @@ TEST(RegistryRemoval, NamesRootsExpansionAndProgressMessages) {
             EXPECT_TRUE(result.logHas(c.log)) << toUtf8(c.log);
         }
     }
+    // Every entry's text names it in the log; progress goes out for the first entry (r1)
+    // and then at most every half second.
+    for (const auto& text : progress) EXPECT_TRUE(result.logHas(text)) << toUtf8(text);
+    const std::vector<std::wstring> reported = registryProgress(result);
+    ASSERT_FALSE(reported.empty());
+    EXPECT_TRUE(std::find(reported.begin(), reported.end(), progress.front()) != reported.end());
     std::sort(progress.begin(), progress.end());
-    EXPECT_EQ(progress, registryProgress(result));
+    EXPECT_TRUE(std::includes(progress.begin(), progress.end(), reported.begin(), reported.end()));
     clearAll();
 }
 
@@ -327,5 +333,53 @@ TEST(RegistryRemoval, SixtyFourBitComponentsRemoveFromTheNativeView) {
         else for (const auto& key : tree(c.key)) expectPresent({{HKEY_LOCAL_MACHINE, key, L"v", c.keptIn}});
     }
     EXPECT_TRUE(result.logHas(L"OnVuRemoveRegs: removed key HKLM\\" + view + L"\\Tree64\\ (native 64-bit view)"));
+    clearAll();
+}
+
+TEST(RegistryRemoval, ThousandValuesReportProgressWithoutAMessagePerValue) {
+    clearAll();
+    const std::wstring key = kBase + L"\\Many";
+    Package package(L"registry-progress");
+    package.component(L"Main");
+    std::vector<Row> removeRows, extendRows;
+    for (int i = 0; i < 1000; ++i) {
+        const std::wstring id = L"v" + std::wstring(i < 10 ? L"00" : i < 100 ? L"0" : L"") + std::to_wstring(i);
+        regSetString(HKEY_CURRENT_USER, key, id, L"x");
+        removeRows.push_back({id, L"1", key, id, L"Main"});
+        extendRows.push_back({id, L"", L"", L""});
+    }
+    package.rows(L"RemoveRegistry", removeRows).rows(L"VU_RemoveRegistry", extendRows);
+    addSequencedRegistryActions(package);
+
+    const RunResult result = package.install(L"DISABLEROLLBACK=1");
+    ASSERT_EQ(0u, result.code);
+    for (int i : {0, 500, 999}) EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, key, L"v" + std::to_wstring(i)));
+    // Each of the library's ACTIONDATA messages is followed by a PROGRESS tick that moves
+    // the bar on by the values removed since the previous one; the first goes out for the
+    // first value.
+    std::vector<std::wstring> texts;
+    int ticks = 0;
+    for (size_t i = 0; i < result.messages.size(); ++i) {
+        const Message& message = result.messages[i];
+        if (message.type != INSTALLMESSAGE_ACTIONDATA || message.fields.size() < 2 ||
+            message.fields[1].find(L"\\Many\\") == std::wstring::npos)
+            continue;
+        texts.push_back(message.fields[1]);
+        ASSERT_LT(i + 1, result.messages.size());
+        const Message& tick = result.messages[i + 1];
+        ASSERT_EQ(INSTALLMESSAGE_PROGRESS, tick.type) << toUtf8(message.fields[1]);
+        ASSERT_EQ(3u, tick.fields.size());
+        EXPECT_EQ(L"2", tick.fields[1]) << "an increment";
+        const int step = parseDecimal(tick.fields[2]);
+        EXPECT_GE(step, 1);
+        if (texts.size() == 1) {
+            EXPECT_EQ(1, step) << "the first value is reported at once";
+        }
+        ticks += step;
+    }
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(L"HKCU\\" + key + L"\\v000", texts.front());
+    EXPECT_LE(ticks, 1000);
+    EXPECT_LT(texts.size(), 100u) << "not a message per value";
     clearAll();
 }

@@ -120,12 +120,17 @@ TEST(RemoveFilesPermanent, PackageWithoutTheCustomTableInstalls) {
     const RunResult result = package.install();
     EXPECT_EQ(0u, result.code);
     EXPECT_TRUE(result.logHas(L"OnVuRemoveFilesImmediate: table VU_RemoveFile is absent"));
-    EXPECT_TRUE(result.logHas(L"OnVuRemoveFilesImmediate: scheduled VU_VuRemoveFilesDeferred_Permanent"));
+    EXPECT_TRUE(result.logHas(L"OnVuRemoveFilesImmediate: no row taken: nothing scheduled"));
+    EXPECT_FALSE(result.logHas(L"OnVuRemoveFilesPermanent:")) << "no action runs for an empty work list";
 }
 
 TEST(RemoveFilesUndoable, ImmediateFailsWhenThePackageLacksTheCommitAction) {
     Package package(L"remove-no-commit");
-    package.component(L"Main");
+    // A taken row, so that there is something to schedule (the folder need not exist).
+    package.component(L"Main")
+        .property(L"TW_NOCOMMIT", L"C:\\tw-rf-no-commit")
+        .rows(L"RemoveFile", {{L"rf1", L"Main", L"", L"TW_NOCOMMIT", L"1"}})
+        .rows(L"VU_RemoveFile", {{L"rf1", L"", L"0"}});
     addRemoveFilesActions(package).withoutAction(L"VU_VuRemoveFilesCommit");
     const RunResult result = package.install();
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);

@@ -345,6 +345,11 @@ const std::wstring& Package::build() {
 RunResult Package::run(const std::wstring& commandLine) {
     if (!built_) build();
     RunResult result;
+    if (recording_ == RunRecording::none) {
+        MsiSetInternalUI(uiLevel_, nullptr);
+        result.code = MsiInstallProductW(path_.c_str(), commandLine.c_str());
+        return result;
+    }
     const std::wstring logPath = L"C:\\tw-packages\\" + name_ + L".log";
     DeleteFileW(logPath.c_str());
     MsiSetInternalUI(uiLevel_, nullptr);
@@ -356,7 +361,8 @@ RunResult Package::run(const std::wstring& commandLine) {
     INSTALLUI_HANDLER_RECORD previous = nullptr;
     MsiSetExternalUIRecord(captureRecord,
                            INSTALLLOGMODE_INFO | INSTALLLOGMODE_ACTIONSTART | INSTALLLOGMODE_ACTIONDATA |
-                               INSTALLLOGMODE_USER | INSTALLLOGMODE_ERROR | INSTALLLOGMODE_WARNING,
+                               INSTALLLOGMODE_PROGRESS | INSTALLLOGMODE_USER | INSTALLLOGMODE_ERROR |
+                               INSTALLLOGMODE_WARNING,
                            nullptr, &previous);
     result.code = MsiInstallProductW(path_.c_str(), commandLine.c_str());
     MsiSetExternalUIRecord(nullptr, 0, nullptr, nullptr);

@@ -39,6 +39,10 @@ struct RunResult {
 std::wstring binFolder();
 std::wstring newGuid();
 
+// Whether a run writes the verbose log and hands every message to the capturing handler
+// (the tests), or neither (the benchmark, which measures the library and not the log).
+enum class RunRecording { full, none };
+
 class Package {
 public:
     explicit Package(std::wstring name);
@@ -81,6 +85,7 @@ public:
     void answerQuestionsWith(int answer) { answer_ = answer; }
     // UI level for the run (INSTALLUILEVEL_NONE by default).
     void uiLevel(INSTALLUILEVEL level) { uiLevel_ = level; }
+    void recording(RunRecording recording) { recording_ = recording; }
 
     RunResult install(const std::wstring& commandLine = L"");
     RunResult uninstall(const std::wstring& commandLine = L"");
@@ -97,6 +102,7 @@ private:
     bool installed_ = false;
     int answer_ = 0;
     INSTALLUILEVEL uiLevel_ = INSTALLUILEVEL_NONE;
+    RunRecording recording_ = RunRecording::full;
 };
 
 }  // namespace tidewell::test

@@ -74,5 +74,13 @@ TEST(Decimal, ReadsLikeTheTablesWriteNumbers) {
                  {L"0x10", 0},     {L"3 4", 3},      {L"99999999999", 2147483647},
                  {L"-99999999999", -2147483647 - 1}};
     for (const auto& c : cases) EXPECT_EQ(c.value, parseDecimal(c.text)) << "text '" << toUtf8(c.text) << "'";
-    EXPECT_EQ(L"-12", toDecimal(-12));
+}
+
+TEST(Decimal, WritesEveryValueInFull) {
+    struct Case {
+        long long value;
+        const wchar_t* text;
+    } cases[] = {{0, L"0"},   {7, L"7"},       {-12, L"-12"},     {1603, L"1603"},  {4294967295LL, L"4294967295"},
+                 {-9223372036854775807LL - 1, L"-9223372036854775808"}, {9223372036854775807LL, L"9223372036854775807"}};
+    for (const auto& c : cases) EXPECT_EQ(c.text, toDecimal(c.value));
 }

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string_view>
 
-#include "backup_file.h"
 #include "common/text.h"
 #include "common/unique_any.h"
+#include "undo/write_ahead_log.h"
+#include "backup_file.h"
 #include "package.h"
 #include "path_states.h"
 #include "test_fs.h"
@@ -119,7 +121,7 @@ Names presentUnder(const std::wstring& folder, const std::vector<PathState>& sta
 
 void clearJournal() {
     DeleteFileW(journalPath().c_str());
-    DeleteFileW((journalPath() + L".ahead").c_str());
+    DeleteFileW(writeAheadFile(journalPath()).c_str());
 }
 
 }  // namespace
@@ -176,7 +178,7 @@ TEST(LongNames, EveryOperationKeepsEachNameAndLogsWhatHappened) {
         EXPECT_FALSE(result.logHas(L"stays in")) << "nothing was left in a store";
         EXPECT_EQ(Names{}, recycleBins());
         EXPECT_FALSE(exists(journalPath()));
-        EXPECT_FALSE(exists(journalPath() + L".ahead"));
+        EXPECT_FALSE(exists(writeAheadFile(journalPath())));
     }
 }
 

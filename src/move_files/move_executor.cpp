@@ -4,6 +4,7 @@
 #include "win/paths.h"
 #include "move_files/file_stamp.h"
 #include "win/folder_tree.h"
+#include "win/named_object.h"
 #include "move_files/path_checks.h"
 
 namespace tidewell {
@@ -40,7 +41,12 @@ void MoveExecutor::runOne(const MoveOperation& operation) {
     const std::wstring what = quoted(operation.source) + L" to " + quoted(operation.destination);
     switch (operation.options) {
     case kCopyFile:
-        if (copyFile(operation.source, operation.destination, ExistingFile::Keep))
+        // A copy by name reads through a link: whatever it points to would land at the
+        // destination, readable there by whoever planted the link.
+        if (const Named kind = openNamed(operation.source, FILE_READ_ATTRIBUTES).kind;
+            kind == Named::Link || kind == Named::FollowedLink)
+            log_.line(L"skipped " + what + L": the source is a link, and links are not copied");
+        else if (copyFile(operation.source, operation.destination, ExistingFile::Keep))
             log_.line(L"copied " + what);
         else
             log_.line(L"could not copy " + what + L" (error " + toDecimal(::GetLastError()) + L")");

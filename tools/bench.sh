@@ -21,7 +21,8 @@ echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -
 # installation whose removal action reads 2,000 rows, less one with 1,000 rows. Calls
 # that return into the benchmark program itself (its image sits at 0x00400000: building
 # the package) are not counted.
-if [ $# -eq 0 ] || [[ " $* " == *" rows "* ]]; then
+figures=$(echo " $* " | sed -E 's/ --runs +[0-9]+ / /')
+if [ -z "${figures// /}" ] || [[ "$figures" == *" rows "* ]]; then
   export WINEPREFIX="$build/wineprefix"
   relay() {
     WINEDEBUG=+relay "$root/tools/wine-run.sh" "$build/bin/tidewell_bench.exe" rows-only "$1" 2>&1 >/dev/null |

@@ -28,12 +28,12 @@ public:
 
     void onItem(const UndoStore& store, const std::wstring& path, const std::wstring& stored,
                 bool restored) override {
-        if (!restored) log_.line(L"could not restore " + path + L"; the copy stays in " + stored);
-        else if (store.isNetworkStore()) log_.line(L"restore of " + path + L" goes into the user's script");
-        else log_.line(L"restored " + path);
+        if (!restored) log_.line({L"could not restore ", path, L"; the copy stays in ", stored});
+        else if (store.isNetworkStore()) log_.line({L"restore of ", path, L" goes into the user's script"});
+        else log_.line({L"restored ", path});
     }
     void onStoreKept(const UndoStore& store) override {
-        log_.line(L"what could not be restored stays in " + store.recordedLocation());
+        log_.line({L"what could not be restored stays in ", store.recordedLocation()});
     }
 
 private:
@@ -51,7 +51,7 @@ std::wstring backupFileName(const std::wstring& productCode) {
         // A product code is a GUID; anything else must not lead the file elsewhere.
         else if (c < 0x20 || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) c = L'_';
     }
-    return L"VuBack_" + cleaned + L".bak";
+    return concat({L"VuBack_", cleaned, L".bak"});
 }
 
 PersistentDataBackup::PersistentDataBackup(const ActionLog& log)
@@ -69,8 +69,8 @@ void PersistentDataBackup::load(const ActionData& workList) {
         ++index;
         auto item = parsePersistentItem(record);
         if (!item) {
-            log_.line(L"work list record " + count(index) + L" skipped: it has " + count(record.size()) +
-                      L" fields, not 4");
+            log_.line({L"work list record ", count(index), L" skipped: it has ", count(record.size()),
+                      L" fields, not 4"});
             continue;
         }
         items_.push_back(std::move(*item));
@@ -84,39 +84,39 @@ void PersistentDataBackup::take(std::vector<PersistentItem> items, std::wstring 
 }
 
 std::wstring PersistentDataBackup::itemPath(const PersistentItem& item) const {
-    const std::wstring row = L"row " + item.persistentRow;
+    const std::wstring row = concat({L"row ", item.persistentRow});
     std::wstring path = item.path;
     if (item.type == kRegistryRootNumberType) {
         path = rewriteRegistryRoot(item.path, allUsers_);
-        if (path != item.path) log_.line(row + L": root number of " + item.path + L" gives " + path);
+        if (path != item.path) log_.line({row, L": root number of ", item.path, L" gives ", path});
     }
     if (path.empty()) {
-        log_.line(row + L" not backed up: its path is empty");
+        log_.line({row, L" not backed up: its path is empty"});
         return {};
     }
     if (isRegistryPath(path)) {
         HKEY root = nullptr;
         std::wstring subkey;
         if (!parseRegistryPath(path, root, subkey) || subkey.empty()) {
-            log_.line(row + L" not backed up: " + path + L" is a whole root key");
+            log_.line({row, L" not backed up: ", path, L" is a whole root key"});
             return {};
         }
         // As for registry removal: after formatting, an empty component (a trailing
         // backslash included) may be a property that was not set, and the key it leaves
         // is not the one the row meant.
         if (hasEmptyComponent(subkey)) {
-            log_.line(row + L" not backed up: " + path + L" has an empty component");
+            log_.line({row, L" not backed up: ", path, L" has an empty component"});
             return {};
         }
-        return rootLongName(root) + L"\\" + subkey;
+        return concat({rootLongName(root), L"\\", subkey});
     }
     if (isRootFolder(path)) {
-        log_.line(row + L" not backed up: " + path + L" is a drive or share root");
+        log_.line({row, L" not backed up: ", path, L" is a drive or share root"});
         return {};
     }
     dropTrailingBackslashes(path);
     if (storeKey(path).empty()) {
-        log_.line(row + L" not backed up: " + path + L" is neither a full path nor a registry key");
+        log_.line({row, L" not backed up: ", path, L" is neither a full path nor a registry key"});
         return {};
     }
     return path;
@@ -128,25 +128,25 @@ void PersistentDataBackup::backUp() {
         return;
     }
     if (pathExists(backupFile_))
-        log_.line(L"an earlier backup file " + backupFile_ + L" is replaced; its copies stay in the stores");
+        log_.line({L"an earlier backup file ", backupFile_, L" is replaced; its copies stay in the stores"});
     CommandScript script(&log_);
     UndoTransaction transaction(&script, &log_, backupFile_);
     for (const auto& item : items_) {
         const std::wstring path = itemPath(item);
         if (path.empty()) continue;
-        const std::wstring row = L"row " + item.persistentRow;
+        const std::wstring row = concat({L"row ", item.persistentRow});
         if (!transaction.keepCopy(path))
-            log_.line(row + L": " + path + L" not backed up");
+            log_.line({row, L": ", path, L" not backed up"});
         else if (!isRegistryPath(path) && isNetworkPath(path))
-            log_.line(row + L": " + path + L" is copied by the user's script");
+            log_.line({row, L": ", path, L" is copied by the user's script"});
         else
-            log_.line(row + L": backed up " + path);
+            log_.line({row, L": backed up ", path});
     }
     script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
     if (transaction.saveJournal())
-        log_.line(L"backup file " + backupFile_ + L" written: " + count(transaction.itemCount()) + L" items");
+        log_.line({L"backup file ", backupFile_, L" written: ", count(transaction.itemCount()), L" items"});
     else
-        log_.line(L"could not write the backup file " + backupFile_ + L"; the copies cannot be restored");
+        log_.line({L"could not write the backup file ", backupFile_, L"; the copies cannot be restored"});
     transaction.keep();
 }
 
@@ -158,25 +158,25 @@ void PersistentDataBackup::release(Ending ending) {
         CommandScript script(&log_);
         UndoTransaction transaction(&script, &log_, backupFile_);
         if (!transaction.loadJournal()) {
-            log_.line(std::wstring(L"no backup of this product (") + backupFile_ + L"): nothing to " +
-                      (ending == Ending::Restore ? L"restore" : L"discard"));
+            log_.line({L"no backup of this product (", backupFile_, L"): nothing to ",
+                      (ending == Ending::Restore ? L"restore" : L"discard")});
             return;
         }
         const size_t items = transaction.itemCount();
         if (ending == Ending::Restore) {
             // The copies go back over whatever stands at their places by now.
             transaction.setRestoreTarget(RestoreTarget::Replace);
-            log_.line(L"restoring " + count(items) + L" items from " + backupFile_);
+            log_.line({L"restoring ", count(items), L" items from ", backupFile_});
             RestoreLog report(log_);
             transaction.restoreAll(&report);
             script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
         } else {
-            log_.line(L"discarding the backup " + backupFile_ + L": " + count(items) + L" copies");
+            log_.line({L"discarding the backup ", backupFile_, L": ", count(items), L" copies"});
         }
         // The transaction ends active: its stores delete the copies, and the backup file goes.
     }
-    log_.line(pathExists(backupFile_) ? L"could not delete the backup file " + backupFile_
-                                      : L"backup file " + backupFile_ + L" removed");
+    log_.line(pathExists(backupFile_) ? concat({L"could not delete the backup file ", backupFile_})
+                                      : concat({L"backup file ", backupFile_, L" removed"}));
 }
 
 }  // namespace tidewell

@@ -12,11 +12,11 @@ enum ItemField : size_t { kRowField, kTypeField, kConditionField, kPathField, kI
 bool conditionHolds(const ActionLog& log, const std::wstring& row, const std::wstring& condition) {
     switch (::MsiEvaluateConditionW(log.installer(), condition.c_str())) {
     case MSICONDITION_TRUE:
-        log.line(L"row " + row + L" taken: condition '" + condition + L"' is true");
+        log.line({L"row ", row, L" taken: condition '", condition, L"' is true"});
         return true;
-    case MSICONDITION_FALSE: log.line(L"row " + row + L" skipped: condition '" + condition + L"' is false"); break;
-    case MSICONDITION_NONE: log.line(L"row " + row + L" skipped: condition is empty (write 1 to back up always)"); break;
-    default: log.line(L"row " + row + L" skipped: condition '" + condition + L"' is not valid"); break;
+    case MSICONDITION_FALSE: log.line({L"row ", row, L" skipped: condition '", condition, L"' is false"}); break;
+    case MSICONDITION_NONE: log.line({L"row ", row, L" skipped: condition is empty (write 1 to back up always)"}); break;
+    default: log.line({L"row ", row, L" skipped: condition '", condition, L"' is not valid"}); break;
     }
     return false;
 }
@@ -46,7 +46,7 @@ std::vector<PersistentItem> selectPersistentItems(const ActionLog& log, MsiTable
     const auto records = selectRows(log, reader, specs, [](const ActionLog& rowLog, TableRow& row) {
         return conditionHolds(rowLog, row.value(L"PersistentRow"), row.value(L"Condition"));
     });
-    if (reader.rows().empty()) log.line(L"no rows in " + specs.front().name);
+    if (reader.rows().empty()) log.line({L"no rows in ", specs.front().name});
     std::vector<PersistentItem> items;
     for (const auto& record : records)
         if (auto item = parsePersistentItem(record)) items.push_back(std::move(*item));

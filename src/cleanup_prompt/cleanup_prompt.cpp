@@ -24,17 +24,17 @@ void promptUserBasicUI(const ActionLog& log) {
         source = L"UILevel";
     }
     if (level != L"3") {
-        log.line(std::wstring(L"no question: ") + source + L" is '" + level + L"', not the basic interface (3)");
+        log.line({L"no question: ", source, L" is '", level, L"', not the basic interface (3)"});
         return;
     }
     const int answer = sendMessage(installer, kCleanupQuestion, kQuestionType);
     if (answer != IDNO) {
-        log.line(L"answer " + toDecimal(answer) + L": VU_CLEAN_RESOURCES_UNINSTALL left as it is");
+        log.line({L"answer ", toDecimal(answer), L": VU_CLEAN_RESOURCES_UNINSTALL left as it is"});
         return;
     }
     const UINT result = setProperty(installer, L"VU_CLEAN_RESOURCES_UNINSTALL", L"0");
     if (result == ERROR_SUCCESS) log.line(L"answered No: VU_CLEAN_RESOURCES_UNINSTALL set to 0");
-    else log.line(L"answered No, but VU_CLEAN_RESOURCES_UNINSTALL could not be set to 0 (error " + toDecimal(result) + L")");
+    else log.line({L"answered No, but VU_CLEAN_RESOURCES_UNINSTALL could not be set to 0 (error ", toDecimal(result), L")"});
 }
 
 }  // namespace tidewell

@@ -23,6 +23,15 @@ int parseDecimal(const std::wstring& text) {
     return value > INT_MAX ? INT_MAX : static_cast<int>(value);
 }
 
+std::wstring concat(std::initializer_list<std::wstring_view> pieces) {
+    size_t length = 0;
+    for (const std::wstring_view piece : pieces) length += piece.size();
+    std::wstring text;
+    text.reserve(length);
+    for (const std::wstring_view piece : pieces) text.append(piece);
+    return text;
+}
+
 // Written out by hand: std::to_wstring goes through the C library's wide printf, which
 // weighs more than the rest of this file many times over.
 std::wstring toDecimal(long long value) {

@@ -1,13 +1,19 @@
 #pragma once
 // Text helpers shared by every subsystem: the one decimal conversion used for table
 // and work-list numbers, and the conversions at the narrow edges.
+#include <initializer_list>
 #include <string>
+#include <string_view>
 
 namespace tidewell {
 
 // Leading white space skipped, one optional sign, digits up to the first other
 // character; no digits give 0. Values beyond 32 bits saturate.
 int parseDecimal(const std::wstring& text);
+
+// The pieces joined into one string, allocated once. Log lines and paths are built with
+// it rather than with "+", whose every step makes a temporary string to destroy.
+std::wstring concat(std::initializer_list<std::wstring_view> pieces);
 
 // Decimal digits with a leading "-" for negative values.
 std::wstring toDecimal(long long value);

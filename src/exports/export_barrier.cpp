@@ -20,10 +20,10 @@ UINT runGuarded(MSIHANDLE installer, const wchar_t* exportName, UINT resultOnExc
             try {
                 throw;
             } catch (const std::exception& e) {
-                reason = L": " + fromUtf8(e.what());
+                reason = concat({L": ", fromUtf8(e.what())});
             } catch (...) {
             }
-            ActionLog(installer, exportName).line(L"stopped by an internal error" + reason);
+            ActionLog(installer, exportName).line({L"stopped by an internal error", reason});
         } catch (...) {
         }
     }

@@ -14,7 +14,7 @@ UINT moveFilesImmediate(const ActionLog& log) {
     MovePlanner planner(log);
     planner.load(selectMoveRows(log, reader));
     const std::wstring workList = planner.writeWorkList();
-    log.line(L"planned " + toDecimal(static_cast<long long>(planner.operations().size())) + L" file operation(s)");
+    log.line({L"planned ", toDecimal(static_cast<long long>(planner.operations().size())), L" file operation(s)"});
     // Every scheduled action is another call of the library, which the installer pays
     // for by extracting the DLL again.
     if (planner.operations().empty()) {
@@ -32,7 +32,7 @@ void loadWorkList(MoveExecutor& executor, const ActionLog& log) {
     ActionData data = ActionData::fromSession(log.installer());
     data.parse();
     executor.load(data);
-    log.line(toDecimal(static_cast<long long>(executor.operations().size())) + L" file operation(s) in the work list");
+    log.line({toDecimal(static_cast<long long>(executor.operations().size())), L" file operation(s) in the work list"});
 }
 
 }  // namespace

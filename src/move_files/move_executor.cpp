@@ -11,7 +11,7 @@ namespace tidewell {
 
 namespace {
 
-std::wstring quoted(const std::wstring& path) { return L"'" + path + L"'"; }
+std::wstring quoted(const std::wstring& path) { return concat({L"'", path, L"'"}); }
 
 bool hasAbsolutePaths(const MoveOperation& operation) {
     return isAbsolutePath(operation.source) && isAbsolutePath(operation.destination);
@@ -31,34 +31,34 @@ void MoveExecutor::undo() {
 
 void MoveExecutor::runOne(const MoveOperation& operation) {
     if (!hasAbsolutePaths(operation)) {
-        log_.line(L"skipped " + quoted(operation.source) + L" to " + quoted(operation.destination) +
-                  L": not absolute paths");
+        log_.line({L"skipped ", quoted(operation.source), L" to ", quoted(operation.destination),
+                  L": not absolute paths"});
         return;
     }
     const std::wstring destinationFolder = parentFolder(operation.destination);
     // Moving into a missing folder fails on some systems: the folder always comes first.
     makeFolderTree(destinationFolder);
-    const std::wstring what = quoted(operation.source) + L" to " + quoted(operation.destination);
+    const std::wstring what = concat({quoted(operation.source), L" to ", quoted(operation.destination)});
     switch (operation.options) {
     case kCopyFile:
         // A copy by name reads through a link: whatever it points to would land at the
         // destination, readable there by whoever planted the link.
         if (const Named kind = openNamed(operation.source, FILE_READ_ATTRIBUTES).kind;
             kind == Named::Link || kind == Named::FollowedLink)
-            log_.line(L"skipped " + what + L": the source is a link, and links are not copied");
+            log_.line({L"skipped ", what, L": the source is a link, and links are not copied"});
         else if (copyFile(operation.source, operation.destination, ExistingFile::Keep))
-            log_.line(L"copied " + what);
+            log_.line({L"copied ", what});
         else
-            log_.line(L"could not copy " + what + L" (error " + toDecimal(::GetLastError()) + L")");
+            log_.line({L"could not copy ", what, L" (error ", toDecimal(::GetLastError()), L")"});
         break;
     case kMoveFile:
         if (moveFileOrFolder(operation.source, operation.destination))
-            log_.line(L"moved " + what);
+            log_.line({L"moved ", what});
         else
-            log_.line(L"could not move " + what);
+            log_.line({L"could not move ", what});
         break;
     default:
-        log_.line(L"options " + toDecimal(operation.options) + L" for " + what + L": neither copied nor moved");
+        log_.line({L"options ", toDecimal(operation.options), L" for ", what, L": neither copied nor moved"});
         break;
     }
     // Source, destination folder and the size of the source (0 once it has moved away).
@@ -71,28 +71,28 @@ void MoveExecutor::undoOne(const MoveOperation& operation) {
     switch (operation.options) {
     case kCopyFile:
         if (!absolutePathExists(destination)) {
-            log_.line(L"no copy at " + quoted(destination) + L" to delete");
+            log_.line({L"no copy at ", quoted(destination), L" to delete"});
         } else if (!sameStamp(destination, operation.source)) {
             // Same size and last-write time as the source is what a copy keeps; anything
             // else came there by other means (the copy then failed) and is not ours to delete.
-            log_.line(L"left " + quoted(destination) + L" in place: it is not the copy of " + quoted(operation.source));
+            log_.line({L"left ", quoted(destination), L" in place: it is not the copy of ", quoted(operation.source)});
         } else if (deleteFile(destination)) {
-            log_.line(L"deleted the copy " + quoted(destination));
+            log_.line({L"deleted the copy ", quoted(destination)});
         } else {
-            log_.line(L"could not delete the copy " + quoted(destination) + L" (error " +
-                      toDecimal(::GetLastError()) + L")");
+            log_.line({L"could not delete the copy ", quoted(destination), L" (error ",
+                      toDecimal(::GetLastError()), L")"});
         }
         break;
     case kMoveFile:
         if (!absolutePathExists(destination)) {
-            log_.line(L"nothing at " + quoted(destination) + L" to move back");
+            log_.line({L"nothing at ", quoted(destination), L" to move back"});
             break;
         }
         makeFolderTree(parentFolder(operation.source));
         if (moveFileOrFolder(destination, operation.source))
-            log_.line(L"moved " + quoted(destination) + L" back to " + quoted(operation.source));
+            log_.line({L"moved ", quoted(destination), L" back to ", quoted(operation.source)});
         else
-            log_.line(L"could not move " + quoted(destination) + L" back to " + quoted(operation.source));
+            log_.line({L"could not move ", quoted(destination), L" back to ", quoted(operation.source)});
         break;
     default:
         break;

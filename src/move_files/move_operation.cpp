@@ -34,12 +34,12 @@ std::wstring writeMoveWorkList(const std::vector<MoveOperation>& operations) {
 std::vector<MoveOperation> readMoveWorkList(const ActionData& data, const LogSink& log) {
     std::vector<MoveOperation> operations;
     if (data.groupCount() != 1) {
-        if (data.groupCount() > 1) log.line(L"work list ignored: it holds " + toDecimal(data.groupCount()) + L" groups");
+        if (data.groupCount() > 1) log.line({L"work list ignored: it holds ", toDecimal(data.groupCount()), L" groups"});
         return operations;
     }
     for (const auto& fields : data.group(0)) {
         if (auto operation = parseMoveOperation(fields)) operations.push_back(std::move(*operation));
-        else log.line(L"work-list record skipped: " + toDecimal(fields.size()) + L" fields instead of 4");
+        else log.line({L"work-list record skipped: ", toDecimal(fields.size()), L" fields instead of 4"});
     }
     return operations;
 }

@@ -22,14 +22,14 @@ void MovePlanner::expandEntry(const MoveRow& entry) {
         pattern = parts.leaf;
     }
 
-    const std::wstring row = L"row " + entry.key + L": ";
+    const std::wstring row = concat({L"row ", entry.key, L": "});
     if (!isAbsolutePath(folder)) {
-        log_.line(row + L"skipped: source folder '" + folder + L"' is not an absolute path");
+        log_.line({row, L"skipped: source folder '", folder, L"' is not an absolute path"});
         return;
     }
     std::vector<std::wstring> matches;
     if (!findMatchingFiles(folder, pattern, matches)) {
-        log_.line(row + L"no file matches '" + pattern + L"' in '" + folder + L"'");
+        log_.line({row, L"no file matches '", pattern, L"' in '", folder, L"'"});
         return;
     }
     const bool rename = !entry.destName.empty() && matches.size() == 1;
@@ -39,22 +39,22 @@ void MovePlanner::expandEntry(const MoveRow& entry) {
         if (!isAbsolutePath(destination)) {
             // An unset folder property leaves a bare name, which would land in whatever
             // folder the installer happens to run in.
-            log_.line(row + L"skipped '" + match + L"': destination '" + destination + L"' is not an absolute path");
+            log_.line({row, L"skipped '", match, L"': destination '", destination, L"' is not an absolute path"});
             continue;
         }
         if (equalPaths(match, destination, LetterCase::Ignored)) {
-            log_.line(row + L"skipped '" + match + L"': it is its own destination");
+            log_.line({row, L"skipped '", match, L"': it is its own destination"});
             continue;
         }
         if (absolutePathExists(destination)) {
-            log_.line(row + L"skipped '" + match + L"': destination '" + destination + L"' already exists");
+            log_.line({row, L"skipped '", match, L"': destination '", destination, L"' already exists"});
             continue;
         }
         MoveOperation operation{match, destination, entry.options, nearestExistingAncestor(destination)};
         const std::wstring what = entry.options == kCopyFile   ? std::wstring(L"copy")
                                   : entry.options == kMoveFile ? std::wstring(L"move")
-                                                               : L"options " + toDecimal(entry.options) + L" (neither copy nor move)";
-        log_.line(row + L"planned " + what + L": '" + match + L"' to '" + destination + L"'");
+                                                               : concat({L"options ", toDecimal(entry.options), L" (neither copy nor move)"});
+        log_.line({row, L"planned ", what, L": '", match, L"' to '", destination, L"'"});
         operations_.push_back(std::move(operation));
     }
 }

@@ -55,7 +55,7 @@ bool selectMoveRow(const ActionLog& log, TableRow& row) {
     const int mode = installModeOf(parseDecimal(row.value(L"ExtendedOptions")));
     const RowDecision decision =
         decideRow(log.installer(), row.value(L"Component_"), row.value(L"Condition"), toDecimal(mode));
-    log.line(L"row " + key + (decision.taken ? L" taken: " : L" skipped: ") + decision.reason);
+    log.line({L"row ", key, (decision.taken ? L" taken: " : L" skipped: "), decision.reason});
     return decision.taken;
 }
 

@@ -34,7 +34,7 @@ namespace {
 // A bare drive ("D:") names the drive's current folder to the find functions; for an
 // ancestor what counts is whether the drive's root is there.
 bool ancestorExists(const std::wstring& path) {
-    if (path.size() == 2 && path[1] == L':') return isFolder(path + L"\\");
+    if (path.size() == 2 && path[1] == L':') return isFolder(concat({path, L"\\"}));
     return absolutePathExists(path);
 }
 }  // namespace

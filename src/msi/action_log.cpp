@@ -1,5 +1,6 @@
 #include "msi/action_log.h"
 
+#include "common/text.h"
 #include "msi/session.h"
 
 namespace tidewell {
@@ -24,7 +25,7 @@ void ActionLog::line(const std::wstring& text) const noexcept {
         if (installer_ == 0) return;
         MsiHandleHolder record(::MsiCreateRecord(0));
         if (!record) return;
-        const std::wstring message = action_ + L": " + text;
+        const std::wstring message = concat({action_, L": ", text});
         ::MsiRecordSetStringW(record.get(), 0, literalTemplate(message).c_str());
         ::MsiProcessMessage(installer_, INSTALLMESSAGE_INFO, record.get());
     } catch (...) {

@@ -16,6 +16,7 @@ public:
 
     // Writes "<action>: <text>" as an information message; never fails the caller.
     void line(const std::wstring& text) const noexcept override;
+    using LogSink::line;
 
     MSIHANDLE installer() const { return installer_; }
     const std::wstring& action() const { return action_; }

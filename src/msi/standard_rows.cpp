@@ -13,8 +13,8 @@ void takeOverStandardRow(const ActionLog& log, const std::wstring& table, const 
                          const std::wstring& key) {
     const UINT result = deleteRow(log.installer(), table, keyColumn, key);
     if (result != ERROR_SUCCESS)
-        log.line(L"row " + key + L": could not delete it from " + table + L" (error " + toDecimal(result) +
-                 L"); Windows Installer may still act on it");
+        log.line({L"row ", key, L": could not delete it from ", table, L" (error ", toDecimal(result),
+                 L"); Windows Installer may still act on it"});
 }
 
 }  // namespace tidewell

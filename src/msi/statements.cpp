@@ -1,8 +1,10 @@
 #include "msi/statements.h"
 
+#include "common/text.h"
+
 namespace tidewell {
 
-std::wstring quoteName(const std::wstring& name) { return L"`" + name + L"`"; }
+std::wstring quoteName(const std::wstring& name) { return concat({L"`", name, L"`"}); }
 
 std::wstring nameList(const std::vector<std::wstring>& names) {
     std::wstring text;
@@ -17,9 +19,9 @@ std::wstring buildSelect(const std::wstring& table, const std::vector<std::wstri
                          const std::vector<std::wstring>& order, const std::wstring& condition) {
     std::wstring text = L"SELECT ";
     text += columns.empty() ? std::wstring(L"*") : nameList(columns);
-    text += L" FROM " + quoteName(table);
-    if (!condition.empty()) text += L" WHERE " + condition;
-    if (!order.empty()) text += L" ORDER BY " + nameList(order);
+    text += concat({L" FROM ", quoteName(table)});
+    if (!condition.empty()) text += concat({L" WHERE ", condition});
+    if (!order.empty()) text += concat({L" ORDER BY ", nameList(order)});
     return text;
 }
 
@@ -32,14 +34,14 @@ std::wstring buildJoinedSelect(const std::vector<std::pair<std::wstring, std::ws
     text += L" WHERE ";
     for (size_t i = 1; i < tables.size(); ++i) {
         if (i > 1) text += L" AND ";
-        text += quoteName(tables[0].first) + L"." + quoteName(tables[0].second) + L" = " +
-                quoteName(tables[i].first) + L"." + quoteName(tables[i].second);
+        text += concat({quoteName(tables[0].first), L".", quoteName(tables[0].second), L" = ",
+                quoteName(tables[i].first), L".", quoteName(tables[i].second)});
     }
     return text;
 }
 
 std::wstring buildDelete(const std::wstring& table, const std::wstring& column) {
-    return L"DELETE FROM " + quoteName(table) + L" WHERE " + quoteName(column) + L"=?";
+    return concat({L"DELETE FROM ", quoteName(table), L" WHERE ", quoteName(column), L"=?"});
 }
 
 UINT runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view,

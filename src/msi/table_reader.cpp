@@ -128,9 +128,9 @@ void logUnreadTables(const ActionLog& log, const MsiTableReader& reader, const s
     for (const auto& spec : specs) {
         if (reader.hasTable(spec.name)) continue;
         absent = true;
-        log.line(L"table " + spec.name + L" is absent: no rows taken from it");
+        log.line({L"table ", spec.name, L" is absent: no rows taken from it"});
     }
-    if (!absent) log.line(L"could not read the rows (error " + toDecimal(reader.error()) + L")");
+    if (!absent) log.line({L"could not read the rows (error ", toDecimal(reader.error()), L")"});
 }
 
 }  // namespace
@@ -191,9 +191,9 @@ RowDecision runTest(MSIHANDLE installer, Test test, const std::wstring& componen
     INSTALLSTATE installed = INSTALLSTATE_UNKNOWN;
     INSTALLSTATE action = INSTALLSTATE_UNKNOWN;
     if (::MsiGetComponentStateW(installer, component.c_str(), &installed, &action) != ERROR_SUCCESS)
-        return {false, L"component '" + component + L"' is not known to the installer"};
-    const std::wstring states = L"component '" + component + L"' installed " + stateName(installed) +
-                                L", requested " + stateName(action);
+        return {false, concat({L"component '", component, L"' is not known to the installer"})};
+    const std::wstring states = concat({L"component '", component, L"' installed ", stateName(installed),
+                                L", requested ", stateName(action)});
     const bool stateHolds =
         test == Test::install
             ? (isLocalOrSource(action) || (action == INSTALLSTATE_DEFAULT && isLocalOrSource(installed)))
@@ -201,10 +201,10 @@ RowDecision runTest(MSIHANDLE installer, Test test, const std::wstring& componen
     if (!stateHolds)
         return {false, states + (test == Test::install ? L": not being installed" : L": not being removed")};
     switch (::MsiEvaluateConditionW(installer, condition.c_str())) {
-    case MSICONDITION_TRUE: return {true, states + L", condition true"};
-    case MSICONDITION_FALSE: return {false, states + L", but condition '" + condition + L"' is false"};
-    case MSICONDITION_NONE: return {false, states + L", but condition is empty"};
-    default: return {false, states + L", but condition '" + condition + L"' is not valid"};
+    case MSICONDITION_TRUE: return {true, concat({states, L", condition true"})};
+    case MSICONDITION_FALSE: return {false, concat({states, L", but condition '", condition, L"' is false"})};
+    case MSICONDITION_NONE: return {false, concat({states, L", but condition is empty"})};
+    default: return {false, concat({states, L", but condition '", condition, L"' is not valid"})};
     }
 }
 
@@ -221,10 +221,10 @@ RowDecision decideRow(MSIHANDLE installer, const std::wstring& component, const 
         RowDecision install = runTest(installer, Test::install, component, effectiveCondition);
         if (install.taken) return install;
         RowDecision uninstall = runTest(installer, Test::uninstall, component, effectiveCondition);
-        if (!uninstall.taken) uninstall.reason = install.reason + L"; " + uninstall.reason;
+        if (!uninstall.taken) uninstall.reason = concat({install.reason, L"; ", uninstall.reason});
         return uninstall;
     }
-    default: return {true, L"install mode " + toDecimal(mode) + L" takes the row unconditionally"};
+    default: return {true, concat({L"install mode ", toDecimal(mode), L" takes the row unconditionally"})};
     }
 }
 

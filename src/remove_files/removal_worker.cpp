@@ -10,7 +10,7 @@
 namespace tidewell {
 
 namespace {
-std::wstring lastErrorText() { return L"error " + toDecimal(::GetLastError()); }
+std::wstring lastErrorText() { return concat({L"error ", toDecimal(::GetLastError())}); }
 }  // namespace
 
 std::wstring longFileName(const std::wstring& fileName) {
@@ -21,13 +21,13 @@ std::wstring longFileName(const std::wstring& fileName) {
 void RemovalWorker::load(const ActionData& data) {
     entries_.clear();
     if (data.groupCount() != 1) {
-        if (data.groupCount() > 1) log_.line(L"work list ignored: it holds " + toDecimal(data.groupCount()) + L" groups");
+        if (data.groupCount() > 1) log_.line({L"work list ignored: it holds ", toDecimal(data.groupCount()), L" groups"});
         return;
     }
     for (const auto& fields : data.group(0)) {
         auto record = parseRemovalRecord(fields);
         if (!record) {
-            log_.line(L"work-list record skipped: " + toDecimal(fields.size()) + L" fields instead of 8");
+            log_.line({L"work-list record skipped: ", toDecimal(fields.size()), L" fields instead of 8"});
             continue;
         }
         const std::wstring key = record->key;
@@ -39,7 +39,7 @@ void RemovalWorker::run(RemovalSink* sink) {
     for (const auto& [key, entry] : entries_) {
         // An empty folder would make every path relative to the current folder.
         if (entry.folder.empty()) {
-            log_.line(L"row " + key + L" skipped: its folder is empty");
+            log_.line({L"row ", key, L" skipped: its folder is empty"});
             continue;
         }
         if (entry.fileName.empty()) removeFolderEntry(key, entry, sink);
@@ -52,19 +52,19 @@ void RemovalWorker::removeFolderEntry(const std::wstring& key, const RemovalReco
     std::wstring folder = entry.folder;
     removeTrailingBackslash(folder);
     if (isRootFolder(folder)) {
-        log_.line(L"row " + key + L": " + folder + L" is a root and is never removed");
+        log_.line({L"row ", key, L": ", folder, L" is a root and is never removed"});
         return;
     }
     if ((entry.options & kRemoveWholeFolder) == kRemoveWholeFolder) {
-        if (!pathExists(folder)) log_.line(L"row " + key + L": " + folder + L" does not exist");
-        else if (removeFolderTree(folder, sink, &log_)) log_.line(L"row " + key + L": removed " + folder + L" with its content");
-        else log_.line(L"row " + key + L": could not remove " + folder + L" (" + lastErrorText() + L")");
+        if (!pathExists(folder)) log_.line({L"row ", key, L": ", folder, L" does not exist"});
+        else if (removeFolderTree(folder, sink, &log_)) log_.line({L"row ", key, L": removed ", folder, L" with its content"});
+        else log_.line({L"row ", key, L": could not remove ", folder, L" (", lastErrorText(), L")"});
         return;
     }
-    if (!pathExists(folder)) log_.line(L"row " + key + L": " + folder + L" does not exist");
-    else if (!isFolderEmpty(folder)) log_.line(L"row " + key + L": " + folder + L" kept: it is not empty");
-    else if (removeFolderIfEmpty(folder, sink)) log_.line(L"row " + key + L": removed empty folder " + folder);
-    else log_.line(L"row " + key + L": could not remove " + folder + L" (" + lastErrorText() + L")");
+    if (!pathExists(folder)) log_.line({L"row ", key, L": ", folder, L" does not exist"});
+    else if (!isFolderEmpty(folder)) log_.line({L"row ", key, L": ", folder, L" kept: it is not empty"});
+    else if (removeFolderIfEmpty(folder, sink)) log_.line({L"row ", key, L": removed empty folder ", folder});
+    else log_.line({L"row ", key, L": could not remove ", folder, L" (", lastErrorText(), L")"});
 }
 
 void RemovalWorker::removePattern(const std::wstring& key, const RemovalRecord& entry, RemovalSink* sink) {
@@ -88,22 +88,22 @@ void RemovalWorker::removePattern(const std::wstring& key, const RemovalRecord& 
             bool handled = false;
             if (!isFolderEmpty(path) && (entry.options & kRemoveNonEmptySubfolders) != 0) {
                 handled = true;
-                if (removeFolderTree(path, sink, &log_)) log_.line(L"row " + key + L": removed folder " + path + L" with its content");
-                else log_.line(L"row " + key + L": could not remove folder " + path + L" (" + lastErrorText() + L")");
+                if (removeFolderTree(path, sink, &log_)) log_.line({L"row ", key, L": removed folder ", path, L" with its content"});
+                else log_.line({L"row ", key, L": could not remove folder ", path, L" (", lastErrorText(), L")"});
             }
             if (isFolderEmpty(path) && (entry.options & kRemoveEmptySubfolders) != 0) {
                 handled = true;
-                if (removeFolderIfEmpty(path, sink)) log_.line(L"row " + key + L": removed empty folder " + path);
-                else log_.line(L"row " + key + L": could not remove folder " + path + L" (" + lastErrorText() + L")");
+                if (removeFolderIfEmpty(path, sink)) log_.line({L"row ", key, L": removed empty folder ", path});
+                else log_.line({L"row ", key, L": could not remove folder ", path, L" (", lastErrorText(), L")"});
             }
-            if (!handled) log_.line(L"row " + key + L": folder " + path + L" kept: options " + toDecimal(entry.options) + L" leave it");
+            if (!handled) log_.line({L"row ", key, L": folder ", path, L" kept: options ", toDecimal(entry.options), L" leave it"});
             continue;
         }
         const bool removed = sink != nullptr ? sink->take(path) : deleteTree(path, &log_);
-        if (removed) log_.line(L"row " + key + L": removed " + path);
-        else log_.line(L"row " + key + L": could not remove " + path + L" (" + lastErrorText() + L")");
+        if (removed) log_.line({L"row ", key, L": removed ", path});
+        else log_.line({L"row ", key, L": could not remove ", path, L" (", lastErrorText(), L")"});
     }
-    if (!matched) log_.line(L"row " + key + L": nothing matches " + pattern);
+    if (!matched) log_.line({L"row ", key, L": nothing matches ", pattern});
 }
 
 void removeFiles(const ActionLog& log, RemovalSink* sink) {

@@ -1,5 +1,6 @@
 #include "remove_files/remove_files.h"
 
+#include "common/text.h"
 #include "msi/schedule.h"
 #include "msi/session.h"
 #include "msi/standard_rows.h"
@@ -21,15 +22,15 @@ bool selectRemoveFileRow(const ActionLog& log, TableRow& row) {
     const RowDecision decision =
         decideRow(installer, row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
     if (!decision.taken) {
-        log.line(L"row " + key + L" skipped: " + decision.reason);
+        log.line({L"row ", key, L" skipped: ", decision.reason});
         return false;
     }
     const std::wstring property = row.value(L"DirProperty");
     if (getProperty(installer, property).empty()) {
-        log.line(L"row " + key + L" skipped: folder property '" + property + L"' is not set");
+        log.line({L"row ", key, L" skipped: folder property '", property, L"' is not set"});
         return false;
     }
-    log.line(L"row " + key + L" taken: " + decision.reason);
+    log.line({L"row ", key, L" taken: ", decision.reason});
     return true;
 }
 

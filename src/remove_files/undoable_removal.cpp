@@ -18,7 +18,7 @@ void putBackEarlierRun(const ActionLog& log) {
     CommandScript script(&log);
     UndoTransaction earlier(&script, &log);
     if (!earlier.journalExists()) return;
-    log.line(L"an earlier run left its journal " + earlier.journal() + L": its items go back where nothing stands now");
+    log.line({L"an earlier run left its journal ", earlier.journal(), L": its items go back where nothing stands now"});
     if (!earlier.loadJournal()) return;
     if (!earlier.restoreAll()) log.line(L"items of the earlier run that could not go back stay in their stores");
     script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
@@ -37,8 +37,8 @@ void removeFilesUndoable(const ActionLog& log) {
     removeFiles(log, &transaction);
     script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
     if (transaction.saveJournal())
-        log.line(L"journal " + journalFile() + L" written: " + toDecimal(transaction.itemCount()) +
-                 L" items can be undone");
+        log.line({L"journal ", journalFile(), L" written: ", toDecimal(transaction.itemCount()),
+                 L" items can be undone"});
     else
         log.line(L"the removed items stay in the VU_RecycleBin stores; without a journal they cannot be undone");
     transaction.keep();
@@ -49,7 +49,7 @@ void commitRemoveFiles(const ActionLog& log) {
     UndoTransaction transaction(&script, &log);
     transaction.setOwner(installation(log));
     if (transaction.loadJournal())
-        log.line(L"deleting " + toDecimal(transaction.itemCount()) + L" removed items for good");
+        log.line({L"deleting ", toDecimal(transaction.itemCount()), L" removed items for good"});
 }
 
 void undoRemoveFiles(const ActionLog& log) {
@@ -57,7 +57,7 @@ void undoRemoveFiles(const ActionLog& log) {
     UndoTransaction transaction(&script, &log);
     transaction.setOwner(installation(log));
     if (!transaction.loadJournal()) return;
-    log.line(L"putting back " + toDecimal(transaction.itemCount()) + L" removed items");
+    log.line({L"putting back ", toDecimal(transaction.itemCount()), L" removed items"});
     transaction.restoreAll();
     script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
 }

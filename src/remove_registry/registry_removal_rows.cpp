@@ -27,7 +27,7 @@ bool selectRegistryRow(const ActionLog& log, TableRow& row) {
     takeOverStandardRow(log, L"RemoveRegistry", L"RemoveRegistry", id);
     const RowDecision decision =
         decideRow(log.installer(), row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
-    log.line(L"row " + id + (decision.taken ? L" taken: " : L" skipped: ") + decision.reason);
+    log.line({L"row ", id, (decision.taken ? L" taken: " : L" skipped: "), decision.reason});
     return decision.taken;
 }
 
@@ -35,7 +35,7 @@ void adjustRegistryRow(const ActionLog& log, TableRow& row) {
     const bool native = isComponent64Bit(log.installer(), row.value(L"Component_"));
     row.set(L"DisableWOWRedirection", native ? L"1" : L"0");
     if (native)
-        log.line(L"row " + row.value(L"RemoveRegistry") + L": 64-bit component, removal in the native registry view");
+        log.line({L"row ", row.value(L"RemoveRegistry"), L": 64-bit component, removal in the native registry view"});
 }
 
 UINT scheduleRegistryRemoval(const ActionLog& log) {
@@ -50,8 +50,8 @@ UINT scheduleRegistryRemoval(const ActionLog& log) {
     }
     appendProperties(installer, workList, {L"ALLUSERS"});
     const std::wstring allUsers = getProperty(installer, L"ALLUSERS");
-    log.line(L"ALLUSERS is '" + allUsers + L"': rows with root -1 go to " +
-             (allUsers == L"1" ? L"HKEY_LOCAL_MACHINE" : L"HKEY_CURRENT_USER"));
+    log.line({L"ALLUSERS is '", allUsers, L"': rows with root -1 go to ",
+             (allUsers == L"1" ? L"HKEY_LOCAL_MACHINE" : L"HKEY_CURRENT_USER")});
     const bool atCommit = isRollbackEnabled(installer);
     log.line(atCommit ? L"rollback enabled: the removal runs at commit, after the installation has succeeded"
                       : L"rollback disabled: the removal runs in the deferred phase");

@@ -20,8 +20,8 @@ std::wstring viewNote(RegistryView view) { return view == RegistryView::Native ?
 // backslash, which would skip a level, and a leading one.
 bool RegistryRemover::refusedForEmptyComponent(const std::wstring& what, const std::wstring& key) const {
     if (!hasEmptyComponent(key)) return false;
-    log_.line(what + L" not removed: the key has an empty component (a doubled, leading or trailing backslash, "
-                     L"or a property that is not set)");
+    log_.line({what, L" not removed: the key has an empty component (a doubled, leading or trailing backslash, "
+                     L"or a property that is not set)"});
     return true;
 }
 
@@ -32,15 +32,15 @@ namespace {
 void RegistryRemover::load(const ActionData& data) {
     if (data.groupCount() != 2) {
         // A work list without selected rows holds only the ALLUSERS group.
-        log_.line(L"no registry entries to remove (" + toDecimal(static_cast<long long>(data.groupCount())) +
-                  L" group(s) in the work list, rows and ALLUSERS make 2)");
+        log_.line({L"no registry entries to remove (", toDecimal(static_cast<long long>(data.groupCount())),
+                  L" group(s) in the work list, rows and ALLUSERS make 2)"});
         return;
     }
     for (const auto& fields : data.group(0)) {
         auto record = parseRegistryRemovalRecord(fields);
         if (!record) {
-            log_.line(L"work-list record with " + toDecimal(static_cast<long long>(fields.size())) +
-                      L" fields skipped");
+            log_.line({L"work-list record with ", toDecimal(static_cast<long long>(fields.size())),
+                      L" fields skipped"});
             continue;
         }
         const std::wstring id = record->id;
@@ -67,43 +67,43 @@ void RegistryRemover::removeEntry(const RegistryRemovalRecord& entry) {
     if (entry.name == kWholeKey) {
         const std::wstring text = progressText(root, entry.key, L"");
         progress_.item({text});
-        if (removeKeyTree(root, entry.key, view)) log_.line(L"removed key " + text + viewNote(view));
+        if (removeKeyTree(root, entry.key, view)) log_.line({L"removed key ", text, viewNote(view)});
     } else {
         const std::wstring text = progressText(root, entry.key, entry.name);
         progress_.item({text});
-        if (removeValue(root, entry.key, entry.name, view)) log_.line(L"removed value " + text + viewNote(view));
+        if (removeValue(root, entry.key, entry.name, view)) log_.line({L"removed value ", text, viewNote(view)});
     }
 }
 
 bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, RegistryView view) const {
     const REGSAM access = KEY_ALL_ACCESS | viewAccess(view);
     const std::wstring shown = progressText(root, key, L"") + viewNote(view);
-    if (refusedForEmptyComponent(L"key " + shown, key)) return false;
+    if (refusedForEmptyComponent(concat({L"key ", shown}), key)) return false;
     const PathParts parts = splitAtLastBackslash(key);
     const RegistryKey parentKey(root, parts.parent, IfMissing::Fail, access);
     if (!parentKey.isOpen()) {
-        log_.line(L"key " + shown + L" not removed: its parent key does not exist or cannot be opened");
+        log_.line({L"key ", shown, L" not removed: its parent key does not exist or cannot be opened"});
         return false;
     }
     if (deleteKeyTree(parentKey.handle(), parts.leaf, viewAccess(view))) return true;
     const RegistryKey stillThere(root, key, IfMissing::Fail, viewAccess(view));
-    log_.line(L"key " + shown + (stillThere.isOpen() ? L" could not be removed" : L" not removed: it does not exist"));
+    log_.line({L"key ", shown, (stillThere.isOpen() ? L" could not be removed" : L" not removed: it does not exist")});
     return false;
 }
 
 bool RegistryRemover::removeValue(HKEY root, const std::wstring& key, const std::wstring& name,
                                   RegistryView view) const {
     const std::wstring shown = progressText(root, key, name) + viewNote(view);
-    if (refusedForEmptyComponent(L"value " + shown, key)) return false;
+    if (refusedForEmptyComponent(concat({L"value ", shown}), key)) return false;
     const RegistryKey registryKey(root, key, IfMissing::Fail, KEY_ALL_ACCESS | viewAccess(view));
     if (!registryKey.isOpen()) {
-        log_.line(L"value " + shown + L" not removed: its key does not exist or cannot be opened");
+        log_.line({L"value ", shown, L" not removed: its key does not exist or cannot be opened"});
         return false;
     }
     if (registryKey.deleteValue(name)) return true;
     const bool present =
         ::RegQueryValueExW(registryKey.handle(), name.c_str(), nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-    log_.line(L"value " + shown + (present ? L" could not be removed" : L" not removed: it does not exist"));
+    log_.line({L"value ", shown, (present ? L" could not be removed" : L" not removed: it does not exist")});
     return false;
 }
 

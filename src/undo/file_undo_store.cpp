@@ -24,13 +24,13 @@ std::wstring storeBase(const std::wstring& root) {
     return base + kStoreFolderName;
 }
 
-std::wstring errorText(DWORD error) { return L" (error " + toDecimal(error) + L")"; }
+std::wstring errorText(DWORD error) { return concat({L" (error ", toDecimal(error), L")"}); }
 
 // The item's place in its item folder: the recorded leaf, nothing else that may be there.
 std::wstring storedLeaf(const std::wstring& item, const std::wstring& path) {
     std::wstring work = path;
     removeTrailingBackslash(work);
-    return item + L"\\" + leafName(work);
+    return concat({item, L"\\", leafName(work)});
 }
 }  // namespace
 
@@ -43,7 +43,7 @@ FileUndoStore::~FileUndoStore() {
     }
 }
 
-bool FileUndoStore::isNetworkStore() const { return isNetworkPath(key_.size() < 3 ? key_ + L"\\" : key_); }
+bool FileUndoStore::isNetworkStore() const { return isNetworkPath(key_.size() < 3 ? concat({key_, L"\\"}) : key_); }
 
 std::wstring FileUndoStore::usableBase(const std::wstring& base, SECURITY_ATTRIBUTES* security) {
     // Made new, it is ours; found standing, it must be a real folder of a trusted owner.
@@ -51,35 +51,35 @@ std::wstring FileUndoStore::usableBase(const std::wstring& base, SECURITY_ATTRIB
     const NamedObject existing = openNamed(base, READ_CONTROL);
     if (existing.kind == Named::Object && existing.isFolder() && hasTrustedOwner(existing.handle.get())) return base;
     if (existing.kind == Named::Link || existing.kind == Named::FollowedLink)
-        logLine(L"store base " + base + L" refused: it is a link");
+        logLine({L"store base ", base, L" refused: it is a link"});
     else if (existing.kind == Named::Object && existing.isFolder())
-        logLine(L"store base " + base + L" refused: another account owns it");
+        logLine({L"store base ", base, L" refused: another account owns it"});
     else
-        logLine(L"cannot create the store base " + base + errorText(existing.error));
+        logLine({L"cannot create the store base ", base, errorText(existing.error)});
     return {};
 }
 
 std::wstring FileUndoStore::prepareLocation() {
     ProtectedSecurity security;
     if (security.attributes() == nullptr) {
-        logLine(L"no store on " + key_ + L": its security cannot be built");
+        logLine({L"no store on ", key_, L": its security cannot be built"});
         return {};
     }
     std::wstring base = usableBase(storeBase(key_), security.attributes());
     if (base.empty() && !tempFolder().empty()) {
         base = usableBase(storeBase(tempFolder()), security.attributes());
-        if (!base.empty()) logLine(L"the store of " + key_ + L" goes into " + base);
+        if (!base.empty()) logLine({L"the store of ", key_, L" goes into ", base});
     }
     if (base.empty()) {
-        logLine(L"no store on " + key_ + L": its items stay in place");
+        logLine({L"no store on ", key_, L": its items stay in place"});
         return {};
     }
     setAttributes(base, kStoreAttributes);
     const std::wstring guid = newGuidText();
     if (guid.empty()) return {};
-    const std::wstring folder = base + L"\\" + guid;
+    const std::wstring folder = concat({base, L"\\", guid});
     if (!createFolder(folder, security.attributes())) {
-        logLine(L"cannot create the store folder " + folder + errorText(::GetLastError()));
+        logLine({L"cannot create the store folder ", folder, errorText(::GetLastError())});
         return {};
     }
     prepared_ = true;
@@ -94,7 +94,7 @@ bool FileUndoStore::take(const std::wstring& given) {
     std::wstring path = given;
     trueName(path);
     if (storedOf_.count(path) != 0) {
-        logLine(path + L" is in the store already");
+        logLine({path, L" is in the store already"});
         return true;
     }
     if (isNetworkPath(path)) {
@@ -107,7 +107,7 @@ bool FileUndoStore::take(const std::wstring& given) {
         const auto settle = [this, path](bool arrived) {
             if (arrived) return;
             forget(path);
-            logLine(L"network item " + path + L" stays in place: the user's script did not confirm its move");
+            logLine({L"network item ", path, L" stays in place: the user's script did not confirm its move"});
         };
         if (appendNetworkCommands(path, buildMoveCommands(path, item, SourcePart::Item, DestinationFolder::Create),
                                   L" kept", settle))
@@ -119,35 +119,35 @@ bool FileUndoStore::take(const std::wstring& given) {
     NamedObject source = openNamed(path, DELETE);
     if (source.kind == Named::Missing) return false;
     if (source.kind == Named::FollowedLink) {
-        logLine(L"link " + path + L" kept: it cannot be moved here without moving what it points to");
+        logLine({L"link ", path, L" kept: it cannot be moved here without moving what it points to"});
         return false;
     }
     if (source.kind == Named::Failed) {
-        logLine(path + L" kept: it cannot be opened" + errorText(source.error));
+        logLine({path, L" kept: it cannot be opened", errorText(source.error)});
         return false;
     }
     if (location().empty()) {
-        logLine(path + L" stays in place: there is no store for it");
+        logLine({path, L" stays in place: there is no store for it"});
         return false;
     }
     const std::wstring item = record(path);
     // Written ahead: from here on an undo knows where the item goes, whatever happens.
     if (ahead_ != nullptr && !ahead_->beforeItem(*this, path, item)) {
         forget(path);
-        logLine(path + L" stays in place: its undo record cannot be written");
+        logLine({path, L" stays in place: its undo record cannot be written"});
         return false;
     }
     if (!createFolder(item)) {
         const DWORD error = ::GetLastError();
         forget(path);
-        logLine(path + L" stays in place: cannot create " + item + errorText(error));
+        logLine({path, L" stays in place: cannot create ", item, errorText(error)});
         return false;
     }
     if (renameOpened(source.handle.get(), storedLeaf(item, path))) return true;
     const DWORD error = ::GetLastError();
     forget(path);
     ::RemoveDirectoryW(extendedPath(item).c_str());
-    logLine(path + L" stays in place: it cannot be moved into " + item + errorText(error));
+    logLine({path, L" stays in place: it cannot be moved into ", item, errorText(error)});
     return false;
 }
 
@@ -155,8 +155,8 @@ bool FileUndoStore::appendNetworkCommands(const std::wstring& path, const std::w
                                           const wchar_t* outcome, ArrivalReport settle) {
     // The user's account can reach the share; the installer's may not.
     if (script_ != nullptr && script_->add(commands, std::move(settle))) return true;
-    logLine(L"network item " + path + outcome +
-            (script_ == nullptr ? L": no script for network items" : L": it cannot be written into the script"));
+    logLine({L"network item ", path, outcome,
+            (script_ == nullptr ? L": no script for network items" : L": it cannot be written into the script")});
     return false;
 }
 
@@ -164,7 +164,7 @@ bool FileUndoStore::keepCopy(const std::wstring& given) {
     std::wstring path = given;
     trueName(path);
     if (storedOf_.count(path) != 0) {
-        logLine(path + L" is backed up already");
+        logLine({path, L" is backed up already"});
         return true;
     }
     if (location().empty()) return false;
@@ -174,7 +174,7 @@ bool FileUndoStore::keepCopy(const std::wstring& given) {
         const auto settle = [this, path](bool arrived) {
             if (arrived) return;
             forget(path);
-            logLine(L"network item " + path + L" not copied: the user's script did not confirm the copy");
+            logLine({L"network item ", path, L" not copied: the user's script did not confirm the copy"});
         };
         if (appendNetworkCommands(path, buildCopyCommands(path, item, SourcePart::Item, DestinationFolder::Create),
                                   L" not copied", settle))
@@ -185,11 +185,11 @@ bool FileUndoStore::keepCopy(const std::wstring& given) {
     }
     const NamedObject source = openNamed(path, FILE_READ_ATTRIBUTES);
     if (source.kind == Named::Missing) {
-        logLine(path + L" not copied: it does not exist");
+        logLine({path, L" not copied: it does not exist"});
         return false;
     }
     if (source.kind != Named::Object) {
-        logLine(path + (source.kind == Named::Failed ? L" not copied" + errorText(source.error)
+        logLine(path + (source.kind == Named::Failed ? concat({L" not copied", errorText(source.error)})
                                                      : std::wstring(L" not copied: it is a link")));
         return false;
     }
@@ -199,7 +199,7 @@ bool FileUndoStore::keepCopy(const std::wstring& given) {
         if (copy.complete && sameTree(path, storedLeaf(item, path))) return true;
     }
     // A partial copy is no backup: a restore must not put it back over the original.
-    logLine(L"could not copy " + path + L" into " + item);
+    logLine({L"could not copy ", path, L" into ", item});
     forget(path);
     deleteTree(item, log_);
     return false;
@@ -220,12 +220,12 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
                 return;
             }
             disarm();
-            logLine(L"network item " + path + L" was not put back: the user's script did not confirm it; it stays in " +
-                    stored);
+            logLine({L"network item ", path, L" was not put back: the user's script did not confirm it; it stays in ",
+                    stored});
         };
         if (script_ == nullptr ||
             !script_->add(buildMoveCommands(leaf, destination, SourcePart::Item, DestinationFolder::Create), settle)) {
-            logLine(L"cannot schedule the return of network item " + path + L"; it stays in " + stored);
+            logLine({L"cannot schedule the return of network item ", path, L"; it stays in ", stored});
             return false;
         }
         return true;
@@ -233,7 +233,7 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
     const std::wstring leaf = storedLeaf(stored, path);
     if (fileAttributes(leaf) == INVALID_FILE_ATTRIBUTES && !isLink(leaf) && !pathExists(leaf)) {
         // Recorded ahead of a move that never happened: the item is where it was.
-        logLine(path + L" was never moved: it is in place");
+        logLine({path, L" was never moved: it is in place"});
         ::RemoveDirectoryW(extendedPath(stored).c_str());
         forget(path);
         return true;
@@ -247,12 +247,12 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
         forget(path);
         return true;
     case MoveResult::TargetExists:
-        logLine(L"could not put back " + path + L": something newer stands there; the item stays in " + stored);
+        logLine({L"could not put back ", path, L": something newer stands there; the item stays in ", stored});
         return false;
     case MoveResult::Failed:
         break;
     }
-    logLine(L"could not put back " + path + L"; it stays in " + stored);
+    logLine({L"could not put back ", path, L"; it stays in ", stored});
     return false;
 }
 
@@ -269,7 +269,7 @@ bool FileUndoStore::finish() {
     for (const auto& path : storedPaths()) all = discardItem(path) && all;
     if (location_.empty()) return all;
     if (!deleteTree(location_, log_)) {
-        logLine(L"could not delete the store " + location_);
+        logLine({L"could not delete the store ", location_});
         return false;
     }
     const std::wstring base = parentFolder(location_);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/text.h"
 #include "win/guid_text.h"
 #include "win/paths.h"
 #include "win/registry_key.h"
@@ -41,16 +42,16 @@ RegistryUndoStore::~RegistryUndoStore() {
 }
 
 bool RegistryUndoStore::take(const std::wstring& path) {
-    logLine(L"registry item " + path + L" kept: registry keys are not moved into an undo store");
+    logLine({L"registry item ", path, L" kept: registry keys are not moved into an undo store"});
     return false;
 }
 
 std::wstring RegistryUndoStore::prepareLocation() {
     const std::wstring guid = newGuidText();
     if (guid.empty()) return {};
-    const std::wstring key = std::wstring(kRegistryStoreBase) + L"\\" + guid;
+    const std::wstring key = concat({std::wstring(kRegistryStoreBase), L"\\", guid});
     if (!RegistryKey(key, IfMissing::Create).isOpen()) {
-        logLine(L"cannot create the store key " + key);
+        logLine({L"cannot create the store key ", key});
         return {};
     }
     prepared_ = true;
@@ -60,11 +61,11 @@ std::wstring RegistryUndoStore::prepareLocation() {
 bool RegistryUndoStore::keepCopy(const std::wstring& path) {
     const ParentKey source(path, 0);
     if (source.leaf.empty()) {
-        logLine(L"registry item " + path + L" not copied: it names no key below a root");
+        logLine({L"registry item ", path, L" not copied: it names no key below a root"});
         return false;
     }
     if (!source.isOpen()) {
-        logLine(L"registry item " + path + L" not copied: its parent key cannot be opened");
+        logLine({L"registry item ", path, L" not copied: its parent key cannot be opened"});
         return false;
     }
     if (location().empty()) return false;
@@ -73,7 +74,7 @@ bool RegistryUndoStore::keepCopy(const std::wstring& path) {
         const RegistryKey copy(item, IfMissing::Create);
         if (copy.isOpen() && copyKeyTree(source.key->handle(), source.leaf, copy.handle())) return true;
     }
-    logLine(L"registry item " + path + L" not copied: it does not exist or cannot be read");
+    logLine({L"registry item ", path, L" not copied: it does not exist or cannot be read"});
     const ParentKey numbered(splitAtLastBackslash(item).parent, KEY_ALL_ACCESS);
     if (numbered.isOpen()) deleteKeyTree(numbered.key->handle(), numbered.leaf);
     forget(path);
@@ -85,16 +86,16 @@ bool RegistryUndoStore::restoreItem(const std::wstring& path) {
     if (found == storedOf_.end()) return false;
     const ParentKey copy(found->second, 0);
     if (!copy.isOpen()) {
-        logLine(L"could not restore " + path + L": the store key " + found->second + L" cannot be opened");
+        logLine({L"could not restore ", path, L": the store key ", found->second, L" cannot be opened"});
         return false;
     }
     const RegistryKey original(path, IfMissing::Create, KEY_ALL_ACCESS);
     if (!original.isOpen()) {
-        logLine(L"could not restore " + path + L": the key cannot be created or opened for writing");
+        logLine({L"could not restore ", path, L": the key cannot be created or opened for writing"});
         return false;
     }
     if (copyKeyTree(copy.key->handle(), copy.leaf, original.handle())) return true;
-    logLine(L"could not restore " + path + L" completely; the copy stays in " + found->second);
+    logLine({L"could not restore ", path, L" completely; the copy stays in ", found->second});
     return false;
 }
 

@@ -43,8 +43,8 @@ void UndoStore::keep() {
 }
 
 std::wstring UndoStore::record(const std::wstring& path, const std::wstring& leaf) {
-    std::wstring item = location_ + L"\\" + toDecimal(counter_);
-    if (!leaf.empty()) item += L"\\" + leaf;
+    std::wstring item = concat({location_, L"\\", toDecimal(counter_)});
+    if (!leaf.empty()) item += concat({L"\\", leaf});
     storedOf_[path] = item;
     pathOf_[item] = path;
     ++counter_;

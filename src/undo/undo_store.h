@@ -130,6 +130,9 @@ protected:
     void logLine(const std::wstring& text) const {
         if (log_) log_->line(text);
     }
+    void logLine(std::initializer_list<std::wstring_view> pieces) const {
+        if (log_) log_->line(pieces);
+    }
 };
 
 // True for "<base>\{GUID}" (base compared without regard to case): the shape of a store's

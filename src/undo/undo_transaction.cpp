@@ -48,7 +48,7 @@ bool UndoTransaction::beginWriteAhead(const std::wstring& owner) {
     const std::wstring file = writeAheadFile(journal_);
     if (!ahead_.create(file, owner)) {
         keepFiles_ = true;  // what stands there is not this run's to delete
-        logLine(L"cannot create the undo record " + file + L" (error " + toDecimal(::GetLastError()) + L")");
+        logLine({L"cannot create the undo record ", file, L" (error ", toDecimal(::GetLastError()), L")"});
         return false;
     }
     for (auto& entry : fileStores_) attach(*entry.second);
@@ -106,7 +106,7 @@ UndoStore* UndoTransaction::storeFor(const std::wstring& path) {
 bool UndoTransaction::take(const std::wstring& path) {
     UndoStore* store = storeFor(path);
     if (store == nullptr) {
-        logLine(path + L" kept: it is not a full path");
+        logLine({path, L" kept: it is not a full path"});
         return false;
     }
     return store->take(path);
@@ -155,7 +155,7 @@ bool UndoTransaction::readJournal(const std::vector<unsigned char>& bytes) {
         // Nothing read from a damaged journal may act on the disk.
         for (auto& entry : files) entry.second->disarm();
         for (auto& entry : registry) entry.second->disarm();
-        logLine(L"the journal " + journal_ + L" is damaged; it is ignored");
+        logLine({L"the journal ", journal_, L" is damaged; it is ignored"});
         return false;
     }
     fileStores_ = std::move(files);
@@ -194,7 +194,7 @@ void UndoTransaction::clearStores() {
 
 bool UndoTransaction::saveJournal() {
     if (writeProtectedFile(journal_, journalBytes())) return true;
-    logLine(L"cannot write the journal " + journal_ + L" (error " + toDecimal(::GetLastError()) + L")");
+    logLine({L"cannot write the journal ", journal_, L" (error ", toDecimal(::GetLastError()), L")"});
     return false;
 }
 
@@ -206,35 +206,35 @@ bool UndoTransaction::loadJournal() {
     const ReadOutcome aheadRead = readWriteAhead(aheadFile, ahead, error);
     if (aheadRead == ReadOutcome::Refused) {
         keepFiles_ = true;
-        logLine(L"the undo record " + aheadFile + L" is not read and is left in place (error " + toDecimal(error) + L")");
+        logLine({L"the undo record ", aheadFile, L" is not read and is left in place (error ", toDecimal(error), L")"});
         return false;
     }
     if (aheadRead == ReadOutcome::Read && !owner_.empty() && !ahead.owner.empty() && ahead.owner != owner_) {
         keepFiles_ = true;
-        logLine(L"the journal " + journal_ + L" belongs to another installation (" + ahead.owner + L"); it is left alone");
+        logLine({L"the journal ", journal_, L" belongs to another installation (", ahead.owner, L"); it is left alone"});
         return false;
     }
     std::vector<unsigned char> bytes;
     const ReadOutcome read = readProtectedFile(journal_, bytes, error);
     if (read == ReadOutcome::Refused) {
         keepFiles_ = true;
-        logLine(L"the journal " + journal_ + L" is not read and is left in place (error " + toDecimal(error) + L")");
+        logLine({L"the journal ", journal_, L" is not read and is left in place (error ", toDecimal(error), L")"});
         return false;
     }
     if (read == ReadOutcome::Read && !bytes.empty()) return readJournal(bytes);
     if (read == ReadOutcome::Damaged) {
-        logLine(L"the journal " + journal_ + L" is too large; it is ignored");
+        logLine({L"the journal ", journal_, L" is too large; it is ignored"});
         return false;
     }
     if (aheadRead == ReadOutcome::Read) {
         if (!readWriteAheadStores(ahead)) {
-            logLine(L"the undo record " + aheadFile + L" is damaged; it is ignored");
+            logLine({L"the undo record ", aheadFile, L" is damaged; it is ignored"});
             return false;
         }
-        logLine(L"the run that wrote " + journal_ + L" ended early: its items are read from " + aheadFile);
+        logLine({L"the run that wrote ", journal_, L" ended early: its items are read from ", aheadFile});
         return true;
     }
-    logLine(L"no journal at " + journal_ + L": nothing to do");
+    logLine({L"no journal at ", journal_, L": nothing to do"});
     return false;
 }
 
@@ -252,7 +252,7 @@ bool UndoTransaction::restoreAll(RestoreReport* report) {
         store.disarm();
         if (report) report->onStoreKept(store);
         else if (store.key() != kRegistryStoreKey)
-            logLine(L"what could not be put back stays in " + store.recordedLocation());
+            logLine({L"what could not be put back stays in ", store.recordedLocation()});
     };
     for (auto& [key, store] : fileStores_) restore(*store);
     for (auto& [key, store] : registryStores_) restore(*store);

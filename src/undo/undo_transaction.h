@@ -85,6 +85,9 @@ private:
     void logLine(const std::wstring& text) const {
         if (log_) log_->line(text);
     }
+    void logLine(std::initializer_list<std::wstring_view> pieces) const {
+        if (log_) log_->line(pieces);
+    }
 
     bool readWriteAheadStores(const WriteAheadContents& contents);
     void attach(UndoStore& store);

@@ -1,5 +1,6 @@
 #include "undo/write_ahead_log.h"
 
+#include "common/text.h"
 #include "undo/journal.h"
 #include "undo/journal_file.h"
 #include "win/paths.h"
@@ -11,7 +12,7 @@ namespace {
 const wchar_t* const kMagic = L"TidewellWriteAhead1";
 }  // namespace
 
-std::wstring writeAheadFile(const std::wstring& journal) { return journal + L".ahead"; }
+std::wstring writeAheadFile(const std::wstring& journal) { return concat({journal, L".ahead"}); }
 
 bool WriteAheadLog::create(const std::wstring& path, const std::wstring& owner) {
     ProtectedSecurity security;

@@ -19,7 +19,7 @@ std::wstring windowsFolder() {
     return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring(L"C:\\Windows");
 }
 
-std::wstring shell() { return windowsFolder() + L"\\system32\\cmd.exe"; }
+std::wstring shell() { return concat({windowsFolder(), L"\\system32\\cmd.exe"}); }
 
 // The line that item subroutines' arrivals are told by, followed by the item number.
 constexpr const wchar_t* kArrivedMark = L"tidewell-arrived ";
@@ -27,10 +27,10 @@ constexpr const wchar_t* kArrivedMark = L"tidewell-arrived ";
 // No AutoRun commands (/D), no delayed expansion that would read "!" in a path (/V:OFF);
 // /S keeps the quotes around the script path whatever characters it holds.
 std::wstring commandLine(const std::wstring& script) {
-    return L"\"" + shell() + L"\" /D /V:OFF /S /C \"\"" + script + L"\"\"";
+    return concat({L"\"", shell(), L"\" /D /V:OFF /S /C \"\"", script, L"\"\""});
 }
 
-std::wstring errorText(DWORD code) { return L" (error " + toDecimal(code) + L")"; }
+std::wstring errorText(DWORD code) { return concat({L" (error ", toDecimal(code), L")"}); }
 
 // A path between double quotes; "%" is doubled, since a script would expand it.
 std::wstring quote(const std::wstring& text) {
@@ -39,7 +39,7 @@ std::wstring quote(const std::wstring& text) {
         result += c;
         if (c == L'%') result += L'%';
     }
-    return result + L"\"";
+    return concat({result, L"\""});
 }
 
 struct Parts {
@@ -67,7 +67,7 @@ CommandStart startCommands(const std::wstring& source, const std::wstring& desti
     CommandStart start{splitSource(source), destination, {}};
     if (folder == DestinationFolder::Create) {
         ensureTrailingBackslash(start.target);
-        start.text = L"mkdir " + quote(start.target) + L"\r\n";
+        start.text = concat({L"mkdir ", quote(start.target), L"\r\n"});
     }
     return start;
 }
@@ -82,7 +82,7 @@ std::wstring withBackslash(std::wstring path) {
 // the folder, 1 when not (Windows clears it on success too). Without the guard, the
 // relative names below would act in whatever folder the script happens to be in.
 std::wstring enterParent(const Parts& parts) {
-    return L"pushd " + quote(parts.parent) + L"\r\nif errorlevel 1 exit /b 1\r\n";
+    return concat({L"pushd ", quote(parts.parent), L"\r\nif errorlevel 1 exit /b 1\r\n"});
 }
 
 // After the fallback xcopy of a folder that is still there: its deletion, only when xcopy
@@ -90,8 +90,8 @@ std::wstring enterParent(const Parts& parts) {
 // would delete files of that name in every subfolder of the current folder, the
 // destination's copy included.
 std::wstring deleteAfterCopy(const std::wstring& leaf) {
-    return L"if exist " + quote(leaf + L"\\*") + L" if not errorlevel 1 (del /Q /F /S " + quote(leaf + L"\\*") +
-           L" & rmdir /Q /S " + quote(leaf) + L")\r\n";
+    return concat({L"if exist ", quote(concat({leaf, L"\\*"})), L" if not errorlevel 1 (del /Q /F /S ", quote(concat({leaf, L"\\*"})),
+           L" & rmdir /Q /S ", quote(leaf), L")\r\n"});
 }
 
 // Whole folders and their contents move with the wide shell functions where a script
@@ -101,7 +101,7 @@ bool moveWithShell(const std::wstring& source, const std::wstring& destination, 
     if (folder == DestinationFolder::Create) makeFolderTree(destination);
     if (part == SourcePart::Item) return moveFileOrFolder(source, destination);
     WIN32_FIND_DATAW data;
-    const unique_hfind search = findFirst(withBackslash(source) + L"*", data);
+    const unique_hfind search = findFirst(concat({withBackslash(source), L"*"}), data);
     if (!search) return true;
     bool all = true;
     do {
@@ -136,7 +136,7 @@ CommandScript::~CommandScript() {
 bool CommandScript::add(const std::wstring& commands, ArrivalReport report) {
     std::string bytes;
     if (ran_ || !toScriptText(commands, bytes)) {
-        if (log_) log_->line(L"cannot write commands into the script for: " + commands.substr(0, commands.find(L'\r')));
+        if (log_) log_->line({L"cannot write commands into the script for: ", commands.substr(0, commands.find(L'\r'))});
         return false;
     }
     items_.push_back({commands, std::move(report)});
@@ -150,12 +150,12 @@ std::wstring CommandScript::scriptText() const {
     std::wstring text = L"@echo off\r\nset tidewell_missing=0\r\n";
     for (size_t i = 0; i < items_.size(); ++i) {
         const std::wstring n = toDecimal(static_cast<long long>(i));
-        text += L"call :item" + n + L" >nul 2>&1\r\n";
-        text += L"if errorlevel 1 (set /a tidewell_missing+=1) else (echo " + std::wstring(kArrivedMark) + n + L")\r\n";
+        text += concat({L"call :item", n, L" >nul 2>&1\r\n"});
+        text += concat({L"if errorlevel 1 (set /a tidewell_missing+=1) else (echo ", std::wstring(kArrivedMark), n, L")\r\n"});
     }
     text += L"exit /b %tidewell_missing%\r\n";
     for (size_t i = 0; i < items_.size(); ++i)
-        text += L":item" + toDecimal(static_cast<long long>(i)) + L"\r\n" + items_[i].commands + L"exit /b 1\r\n";
+        text += concat({L":item", toDecimal(static_cast<long long>(i)), L"\r\n", items_[i].commands, L"exit /b 1\r\n"});
     return text;
 }
 
@@ -166,19 +166,19 @@ bool CommandScript::writeScript(const std::wstring& folder) {
     if (!toScriptText(scriptText(), bytes)) return false;
     std::wstring path = folder;
     ensureTrailingBackslash(path);
-    path += newGuidText() + L".bat";
+    path += concat({newGuidText(), L".bat"});
     {
         const unique_hfile file(
             ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
-            if (log_) log_->line(L"cannot create the script " + path + errorText(::GetLastError()));
+            if (log_) log_->line({L"cannot create the script ", path, errorText(::GetLastError())});
             return false;
         }
         path_ = path;
         DWORD written = 0;
         if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
             written != bytes.size()) {
-            if (log_) log_->line(L"cannot write the script " + path + errorText(::GetLastError()));
+            if (log_) log_->line({L"cannot write the script ", path, errorText(::GetLastError())});
             return false;
         }
     }
@@ -188,8 +188,8 @@ bool CommandScript::writeScript(const std::wstring& folder) {
     DWORD read = 0;
     if (!file || !::ReadFile(file.get(), back.data(), static_cast<DWORD>(back.size()), &read, nullptr) ||
         back.compare(0, read, bytes) != 0 || read != bytes.size()) {
-        if (log_) log_->line(L"the script " + path + L" cannot be read back by the account it runs in" +
-                             errorText(::GetLastError()));
+        if (log_) log_->line({L"the script ", path, L" cannot be read back by the account it runs in",
+                             errorText(::GetLastError())});
         return false;
     }
     return true;
@@ -221,11 +221,11 @@ bool CommandScript::finishRun(const ProgramRun& run) {
         }
     }
     if (!run.started) {
-        if (log_) log_->line(L"cannot start the script" + errorText(run.error));
+        if (log_) log_->line({L"cannot start the script", errorText(run.error)});
     } else if (log_) {
-        log_->line(L"the script ended with status " + toDecimal(run.exitCode) + L": " +
-                   toDecimal(static_cast<long long>(count)) + L" of " +
-                   toDecimal(static_cast<long long>(items_.size())) + L" items arrived");
+        log_->line({L"the script ended with status ", toDecimal(run.exitCode), L": ",
+                   toDecimal(static_cast<long long>(count)), L" of ",
+                   toDecimal(static_cast<long long>(items_.size())), L" items arrived"});
     }
     for (size_t i = 0; i < items_.size(); ++i) items_[i].report(arrived[i]);
     return run.started && count == items_.size();
@@ -252,8 +252,8 @@ bool CommandScript::runAsUserOf(const std::wstring& userSid, const std::vector<s
         // own account can read it, and nothing in the user's folder is touched with this
         // process's rights.
         const unique_impersonation asUser = impersonate(account.token());
-        if (!asUser) return settleUnrun(L"cannot act as " + account.name() + errorText(::GetLastError()) +
-                                        L": the user's script did not run");
+        if (!asUser) return settleUnrun(concat({L"cannot act as ", account.name(), errorText(::GetLastError()),
+                                        L": the user's script did not run"}));
         if (!writeScript(account.tempFolder())) {
             if (!path_.empty()) ::DeleteFileW(path_.c_str());
             path_.clear();
@@ -272,7 +272,7 @@ bool CommandScript::runAsUserOf(const std::wstring& userSid, const std::vector<s
 bool CommandScript::runForInstallingUser(const std::wstring& userSid) {
     if (!hasCommands()) return true;
     const std::wstring windows = windowsFolder();
-    return runAsUserOf(userSid, {windows + L"\\system32\\msiexec.exe", windows + L"\\SysWOW64\\msiexec.exe"});
+    return runAsUserOf(userSid, {concat({windows, L"\\system32\\msiexec.exe"}), concat({windows, L"\\SysWOW64\\msiexec.exe"})});
 }
 
 std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
@@ -284,25 +284,25 @@ std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& d
         // The fallback copies a folder that move could not take across volumes, and
         // deletes the source only once the copy succeeded; a file never needs it (move
         // copies files across volumes itself).
-        text += L"move /Y " + leaf + L" " + quote(target) + L"\r\n";
-        text += L"if exist " + quote(parts.leaf + L"\\*") + L" xcopy /E /Y /K /H /I " + leaf + L" " +
-                quote(withBackslash(target) + parts.leaf) + L"\r\n";
+        text += concat({L"move /Y ", leaf, L" ", quote(target), L"\r\n"});
+        text += concat({L"if exist ", quote(concat({parts.leaf, L"\\*"})), L" xcopy /E /Y /K /H /I ", leaf, L" ",
+                quote(withBackslash(target) + parts.leaf), L"\r\n"});
         text += deleteAfterCopy(parts.leaf);
         text += L"popd\r\n";
-        text += L"if exist " + quote(parts.parent + parts.leaf) + L" exit /b 1\r\n";
-        text += L"if not exist " + quote(withBackslash(target) + parts.leaf) + L" exit /b 1\r\nexit /b 0\r\n";
+        text += concat({L"if exist ", quote(parts.parent + parts.leaf), L" exit /b 1\r\n"});
+        text += concat({L"if not exist ", quote(withBackslash(target) + parts.leaf), L" exit /b 1\r\nexit /b 0\r\n"});
         return text;
     }
     std::wstring escapedLeaf = leaf.substr(1, leaf.size() - 2);
-    text += L"for /f \"tokens=*\" %%a in ('dir /b /a " + leaf + L" ') do move /Y \"%cd%\\" + escapedLeaf +
-            L"\\%%a\" " + quote(target) + L"\r\n";
+    text += concat({L"for /f \"tokens=*\" %%a in ('dir /b /a ", leaf, L" ') do move /Y \"%cd%\\", escapedLeaf,
+            L"\\%%a\" ", quote(target), L"\r\n"});
     // Whatever move left is copied, and deleted only once the copy succeeded.
-    text += L"rmdir " + leaf + L"\r\n";
-    text += L"if exist " + quote(parts.leaf + L"\\*") + L" xcopy /E /Y /K /H /I " + quote(parts.leaf + L"\\*") + L" " +
-            quote(target) + L"\r\n";
+    text += concat({L"rmdir ", leaf, L"\r\n"});
+    text += concat({L"if exist ", quote(concat({parts.leaf, L"\\*"})), L" xcopy /E /Y /K /H /I ", quote(concat({parts.leaf, L"\\*"})), L" ",
+            quote(target), L"\r\n"});
     text += deleteAfterCopy(parts.leaf);
     text += L"popd\r\n";
-    text += L"if exist " + quote(parts.parent + parts.leaf) + L" exit /b 1\r\nexit /b 0\r\n";
+    text += concat({L"if exist ", quote(parts.parent + parts.leaf), L" exit /b 1\r\nexit /b 0\r\n"});
     return text;
 }
 
@@ -311,16 +311,16 @@ std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& d
     auto [parts, target, text] = startCommands(source, destination, folder);
     text += enterParent(parts);
     if (part == SourcePart::Contents) {
-        text += L"xcopy /E /Y /K /H /I " + quote(parts.leaf + L"\\*") + L" " + quote(target) + L"\r\n";
-        return text + L"if errorlevel 1 exit /b 1\r\npopd\r\nexit /b 0\r\n";
+        text += concat({L"xcopy /E /Y /K /H /I ", quote(concat({parts.leaf, L"\\*"})), L" ", quote(target), L"\r\n"});
+        return concat({text, L"if errorlevel 1 exit /b 1\r\npopd\r\nexit /b 0\r\n"});
     }
     // xcopy asks whether a single file's new name is a file or a folder (and asks forever
     // when nobody answers): a file is copied into the folder instead.
-    text += L"if exist " + quote(parts.leaf + L"\\*") + L" (xcopy /E /Y /K /H /I " + quote(parts.leaf) + L" " +
-            quote(withBackslash(target) + parts.leaf) + L") else (xcopy /Y /K /H " + quote(parts.leaf) + L" " +
-            quote(withBackslash(target)) + L")\r\n";
+    text += concat({L"if exist ", quote(concat({parts.leaf, L"\\*"})), L" (xcopy /E /Y /K /H /I ", quote(parts.leaf), L" ",
+            quote(withBackslash(target) + parts.leaf), L") else (xcopy /Y /K /H ", quote(parts.leaf), L" ",
+            quote(withBackslash(target)), L")\r\n"});
     text += L"if errorlevel 1 exit /b 1\r\npopd\r\n";
-    return text + L"if not exist " + quote(withBackslash(target) + parts.leaf) + L" exit /b 1\r\nexit /b 0\r\n";
+    return concat({text, L"if not exist ", quote(withBackslash(target) + parts.leaf), L" exit /b 1\r\nexit /b 0\r\n"});
 }
 
 bool moveNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,

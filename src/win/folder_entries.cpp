@@ -1,5 +1,6 @@
 #include "win/folder_entries.h"
 
+#include "common/text.h"
 #include "win/paths.h"
 
 namespace tidewell {
@@ -9,7 +10,7 @@ bool listFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
     std::wstring pattern = folder;
     ensureTrailingBackslash(pattern);
     WIN32_FIND_DATAW data;
-    const unique_hfind search = findFirst(pattern + L"*", data);
+    const unique_hfind search = findFirst(concat({pattern, L"*"}), data);
     if (!search) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
         const std::wstring name = data.cFileName;

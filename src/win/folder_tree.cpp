@@ -36,7 +36,7 @@ void removeEmptyFolders(const std::wstring& folder, const std::wstring& stop) {
     // Only folders strictly below the stop are candidates; comparing the text as well as
     // the length keeps a stop spelled with slashes, or on another path, from letting the
     // walk climb past folders that existed before.
-    const std::wstring topPrefix = asciiLower(top) + L'\\';
+    const std::wstring topPrefix = concat({asciiLower(top), L"\\"});
     std::wstring current = folder;
     removeTrailingBackslash(current);
     while (current.size() > top.size() && asciiLower(current).rfind(topPrefix, 0) == 0) {

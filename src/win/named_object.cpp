@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/text.h"
 #include "win/paths.h"
 
 namespace tidewell {
@@ -64,11 +65,11 @@ NamedObject openNamed(const std::wstring& path, DWORD access, const std::wstring
     std::wstring leaf = path;
     removeTrailingBackslash(leaf);
     leaf = leafName(leaf);
-    if (actual.empty() || !sameText(actual, parent + L"\\" + leaf)) {
+    if (actual.empty() || !sameText(actual, concat({parent, L"\\", leaf}))) {
         // A leaf given in its short form also ends elsewhere: compare the long forms.
         WIN32_FIND_DATAW data;
         const bool shortName = !actual.empty() && findFirst(path, data) &&
-                               sameText(actual, parent + L"\\" + data.cFileName);
+                               sameText(actual, concat({parent, L"\\", data.cFileName}));
         if (!shortName) {
             opened.kind = Named::FollowedLink;
             opened.handle.reset();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/text.h"
 #include "win/tree_move.h"
 
 namespace tidewell {
@@ -69,13 +70,13 @@ std::wstring extendedPath(const std::wstring& path) {
     for (auto& c : work)
         if (c == L'/') c = L'\\';
     if (work.size() >= 2 && work[1] == L':' && (work.size() == 2 || work[2] == L'\\'))
-        return L"\\\\?\\" + work.substr(0, 2) + L"\\" + resolvedComponents(work.size() > 3 ? work.substr(3) : L"");
+        return concat({L"\\\\?\\", work.substr(0, 2), L"\\", resolvedComponents(work.size() > 3 ? work.substr(3) : L"")});
     if (work.size() > 2 && work[0] == L'\\' && work[1] == L'\\') {
         // \\server\share stays the root: ".." never climbs above it.
         const size_t server = work.find(L'\\', 2);
         const size_t share = server == std::wstring::npos ? server : work.find(L'\\', server + 1);
-        if (share == std::wstring::npos) return L"\\\\?\\UNC\\" + work.substr(2);
-        return L"\\\\?\\UNC\\" + work.substr(2, share - 2) + L"\\" + resolvedComponents(work.substr(share + 1));
+        if (share == std::wstring::npos) return concat({L"\\\\?\\UNC\\", work.substr(2)});
+        return concat({L"\\\\?\\UNC\\", work.substr(2, share - 2), L"\\", resolvedComponents(work.substr(share + 1))});
     }
     return path;
 }
@@ -145,7 +146,7 @@ bool logicalDrives(std::vector<std::wstring>& drives) {
 void trueName(std::wstring& path) {
     removeTrailingBackslash(path);
     WIN32_FIND_DATAW data;
-    if (findFirst(path, data)) path = parentFolder(path) + L"\\" + data.cFileName;
+    if (findFirst(path, data)) path = concat({parentFolder(path), L"\\", data.cFileName});
 }
 
 bool isNetworkPath(const std::wstring& path) {
@@ -194,7 +195,7 @@ bool moveFileOrFolder(const std::wstring& source, const std::wstring& destinatio
     std::wstring to = destination;
     removeTrailingBackslash(to);
     // As the shell's move did: into an existing folder, else to the new name.
-    if (isFolder(to) && !isLink(to)) to += L"\\" + leafName(from);
+    if (isFolder(to) && !isLink(to)) to += concat({L"\\", leafName(from)});
     return moveTree(from, to, ExistingTarget::Replace, nullptr) == MoveResult::Moved;
 }
 

@@ -11,8 +11,8 @@ namespace tidewell {
 
 namespace {
 
-void logLine(const LogSink* log, const std::wstring& text) {
-    if (log) log->line(text);
+void logLine(const LogSink* log, std::initializer_list<std::wstring_view> pieces) {
+    if (log) log->line(pieces);
 }
 
 struct Times {
@@ -31,12 +31,12 @@ void copyEntry(const std::wstring& source, const std::wstring& destination, cons
                const LogSink* log, CopyOutcome& outcome) {
     const NamedObject opened = openNamed(source, GENERIC_READ, parentFinal);
     if (opened.kind == Named::Link || opened.kind == Named::FollowedLink) {
-        logLine(log, L"link " + source + L" not copied: links are not followed");
+        logLine(log, {L"link ", source, L" not copied: links are not followed"});
         ++outcome.linksSkipped;
         return;
     }
     if (opened.kind != Named::Object) {
-        logLine(log, L"could not copy " + source + L" (error " + toDecimal(opened.error) + L")");
+        logLine(log, {L"could not copy ", source, L" (error ", toDecimal(opened.error), L")"});
         outcome.complete = false;
         return;
     }
@@ -47,7 +47,7 @@ void copyEntry(const std::wstring& source, const std::wstring& destination, cons
         if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY))
             setAttributes(destination, existing & ~FILE_ATTRIBUTE_READONLY);
         if (!copyFile(source, destination, ExistingFile::Replace)) {
-            logLine(log, L"could not copy " + source + L" (error " + toDecimal(::GetLastError()) + L")");
+            logLine(log, {L"could not copy ", source, L" (error ", toDecimal(::GetLastError()), L")"});
             outcome.complete = false;
             return;
         }
@@ -55,17 +55,17 @@ void copyEntry(const std::wstring& source, const std::wstring& destination, cons
         return;
     }
     if (!createFolder(destination) && !isFolder(destination)) {
-        logLine(log, L"could not create " + destination + L" (error " + toDecimal(::GetLastError()) + L")");
+        logLine(log, {L"could not create ", destination, L" (error ", toDecimal(::GetLastError()), L")"});
         outcome.complete = false;
         return;
     }
     const std::wstring self = finalPath(opened.handle.get());
     std::vector<FolderEntry> entries;
     if (!listFolder(source, entries)) {
-        logLine(log, L"could not list " + source);
+        logLine(log, {L"could not list ", source});
         outcome.complete = false;
     }
-    for (const auto& entry : entries) copyEntry(source + L"\\" + entry.name, destination + L"\\" + entry.name, self, log, outcome);
+    for (const auto& entry : entries) copyEntry(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), self, log, outcome);
     // Attributes and times last: creating the content changes them.
     setAttributes(destination, opened.attributes);
     setTimes(destination, times);
@@ -95,8 +95,8 @@ bool sameTree(const std::wstring& source, const std::wstring& destination) {
     if (!listFolder(source, entries)) return false;
     for (const auto& entry : entries) {
         if (isLinkAttributes(entry.attributes)) continue;
-        const std::wstring from = source + L"\\" + entry.name;
-        if (sameTree(from, destination + L"\\" + entry.name)) continue;
+        const std::wstring from = concat({source, L"\\", entry.name});
+        if (sameTree(from, concat({destination, L"\\", entry.name}))) continue;
         // Links that show as plain files (Wine's links to files) were left out too.
         const Named kind = openNamed(from, FILE_READ_ATTRIBUTES).kind;
         if (kind != Named::Link && kind != Named::FollowedLink) return false;

@@ -9,8 +9,8 @@ namespace tidewell {
 
 namespace {
 
-void logLine(const LogSink* log, const std::wstring& text) {
-    if (log) log->line(text);
+void logLine(const LogSink* log, std::initializer_list<std::wstring_view> pieces) {
+    if (log) log->line(pieces);
 }
 
 bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, const LogSink* log) {
@@ -19,10 +19,10 @@ bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, cons
     case Named::Missing:
         return true;
     case Named::FollowedLink:
-        logLine(log, L"link " + path + L" kept: it cannot be removed here without touching what it points to");
+        logLine(log, {L"link ", path, L" kept: it cannot be removed here without touching what it points to"});
         return false;
     case Named::Failed:
-        logLine(log, L"could not delete " + path + L" (error " + toDecimal(opened.error) + L")");
+        logLine(log, {L"could not delete ", path, L" (error ", toDecimal(opened.error), L")"});
         return false;
     case Named::Link:
     case Named::Object:
@@ -34,20 +34,20 @@ bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, cons
         opened.handle.reset();
         std::vector<FolderEntry> entries;
         if (!listFolder(path, entries)) {
-            logLine(log, L"could not list " + path + L" (error " + toDecimal(::GetLastError()) + L")");
+            logLine(log, {L"could not list ", path, L" (error ", toDecimal(::GetLastError()), L")"});
             return false;
         }
         bool all = true;
-        for (const auto& entry : entries) all = deleteEntry(path + L"\\" + entry.name, self, log) && all;
+        for (const auto& entry : entries) all = deleteEntry(concat({path, L"\\", entry.name}), self, log) && all;
         if (!all) return false;
         opened = openNamed(path, DELETE | FILE_WRITE_ATTRIBUTES, parentFinal);
         if (opened.kind != Named::Object) {
-            logLine(log, L"could not delete " + path + L" (error " + toDecimal(opened.error) + L")");
+            logLine(log, {L"could not delete ", path, L" (error ", toDecimal(opened.error), L")"});
             return false;
         }
     }
     if (deleteOpened(opened.handle.get(), opened.attributes)) return true;
-    logLine(log, L"could not delete " + path + L" (error " + toDecimal(::GetLastError()) + L")");
+    logLine(log, {L"could not delete ", path, L" (error ", toDecimal(::GetLastError()), L")"});
     return false;
 }
 

@@ -11,20 +11,20 @@ namespace tidewell {
 
 namespace {
 
-void logLine(const LogSink* log, const std::wstring& text) {
-    if (log) log->line(text);
+void logLine(const LogSink* log, std::initializer_list<std::wstring_view> pieces) {
+    if (log) log->line(pieces);
 }
 
 MoveResult acrossVolumes(const std::wstring& source, const std::wstring& destination, const LogSink* log) {
     const CopyOutcome copy = copyTree(source, destination, log);
     if (!copy.complete || copy.linksSkipped > 0 || !sameTree(source, destination)) {
         // A link cannot be made again on the other volume: the source stays whole instead.
-        logLine(log, L"could not move " + source + L" to another volume" +
-                         (copy.linksSkipped > 0 ? L": it holds links" : L": the copy is not complete"));
+        logLine(log, {L"could not move ", source, L" to another volume",
+                         (copy.linksSkipped > 0 ? L": it holds links" : L": the copy is not complete")});
         deleteTree(destination, log);
         return MoveResult::Failed;
     }
-    if (!deleteTree(source, log)) logLine(log, L"moved " + source + L", but parts of it could not be deleted there");
+    if (!deleteTree(source, log)) logLine(log, {L"moved ", source, L", but parts of it could not be deleted there"});
     return MoveResult::Moved;
 }
 
@@ -34,11 +34,11 @@ MoveResult moveTree(const std::wstring& source, const std::wstring& destination,
                     const LogSink* log) {
     NamedObject opened = openNamed(source, DELETE);
     if (opened.kind == Named::FollowedLink) {
-        logLine(log, L"link " + source + L" not moved: it cannot be moved here without moving what it points to");
+        logLine(log, {L"link ", source, L" not moved: it cannot be moved here without moving what it points to"});
         return MoveResult::Failed;
     }
     if (opened.kind != Named::Object && opened.kind != Named::Link) {
-        logLine(log, L"could not move " + source + L" (error " + toDecimal(opened.error) + L")");
+        logLine(log, {L"could not move ", source, L" (error ", toDecimal(opened.error), L")"});
         return MoveResult::Failed;
     }
     const DWORD target = fileAttributes(destination);
@@ -51,7 +51,7 @@ MoveResult moveTree(const std::wstring& source, const std::wstring& destination,
             std::vector<FolderEntry> entries;
             bool all = listFolder(source, entries);
             for (const auto& entry : entries)
-                all = moveTree(source + L"\\" + entry.name, destination + L"\\" + entry.name, existing, log) ==
+                all = moveTree(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), existing, log) ==
                           MoveResult::Moved &&
                       all;
             if (all) ::RemoveDirectoryW(extendedPath(source).c_str());
@@ -65,7 +65,7 @@ MoveResult moveTree(const std::wstring& source, const std::wstring& destination,
         opened.handle.reset();
         return acrossVolumes(source, destination, log);
     }
-    logLine(log, L"could not move " + source + L" to " + destination + L" (error " + toDecimal(error) + L")");
+    logLine(log, {L"could not move ", source, L" to ", destination, L" (error ", toDecimal(error), L")"});
     return MoveResult::Failed;
 }
 

@@ -25,7 +25,7 @@ unique_hmodule systemLibrary(const wchar_t* name) {
     wchar_t folder[MAX_PATH];
     const UINT length = ::GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return unique_hmodule();
-    return unique_hmodule(::LoadLibraryW((std::wstring(folder, length) + L"\\" + name).c_str()));
+    return unique_hmodule(::LoadLibraryW((concat({std::wstring(folder, length), L"\\", name})).c_str()));
 }
 
 // psapi and userenv are only needed when a script runs for the user: loaded once, on
@@ -98,7 +98,7 @@ const unsigned TokenAccess = TOKEN_ASSIGN_PRIMARY | TOKEN_DUPLICATE | TOKEN_IMPE
                              TOKEN_QUERY_SOURCE;
 
 std::wstring environmentValue(const void* block, const std::wstring& name) {
-    const std::wstring prefix = asciiLower(name) + L"=";
+    const std::wstring prefix = concat({asciiLower(name), L"="});
     for (const wchar_t* entry = static_cast<const wchar_t*>(block); *entry != L'\0';) {
         const std::wstring text(entry);
         if (text.size() > prefix.size() && asciiLower(text.substr(0, prefix.size())) == prefix)
@@ -108,7 +108,7 @@ std::wstring environmentValue(const void* block, const std::wstring& name) {
     return {};
 }
 
-std::wstring error(DWORD code) { return L" (error " + toDecimal(code) + L")"; }
+std::wstring error(DWORD code) { return concat({L" (error ", toDecimal(code), L")"}); }
 
 }  // namespace
 
@@ -154,25 +154,25 @@ std::optional<size_t> pickInstallingUserProcess(PSID user, DWORD session, const 
 }
 
 UserAccount::UserAccount(const std::wstring& userSid, const std::vector<std::wstring>& images, const LogSink* log) {
-    const auto say = [log](const std::wstring& text) {
-        if (log) log->line(text);
+    const auto say = [log](std::initializer_list<std::wstring_view> pieces) {
+        if (log) log->line(pieces);
     };
     PSID rawSid = nullptr;
     if (userSid.empty() || !::ConvertStringSidToSidW(userSid.c_str(), &rawSid)) {
-        say(L"the installing user is not known (UserSID '" + userSid + L"')");
+        say({L"the installing user is not known (UserSID '", userSid, L"')"});
         return;
     }
     const unique_hlocal sid(rawSid);
     const SystemFunctions& api = systemFunctions();
     if (api.enumProcesses == nullptr || api.imageFileName == nullptr) {
-        say(L"cannot list processes: psapi.dll is not available");
+        say({L"cannot list processes: psapi.dll is not available"});
         return;
     }
     // The installer processes of this installation run in its session; the same user
     // logged on elsewhere is not asked.
     DWORD session = 0;
     if (!::ProcessIdToSessionId(::GetCurrentProcessId(), &session)) {
-        say(L"cannot tell this process's session" + error(::GetLastError()));
+        say({L"cannot tell this process's session", error(::GetLastError())});
         return;
     }
     std::vector<std::wstring> wanted;
@@ -198,29 +198,29 @@ UserAccount::UserAccount(const std::wstring& userSid, const std::vector<std::wst
     const auto chosen = pickInstallingUserProcess(sid.get(), session, wanted, candidates);
     name_ = accountName(sid.get());
     if (!chosen) {
-        say(L"no installer process of " + name_ + L" runs in session " + toDecimal(session));
+        say({L"no installer process of ", name_, L" runs in session ", toDecimal(session)});
         return;
     }
     const DWORD id = ids[*chosen];
     const unique_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
     if (!process || !::OpenProcessToken(process.get(), TokenAccess, token_.put())) {
-        say(L"cannot open the token of process " + toDecimal(id) + L" of " + name_ + error(::GetLastError()));
+        say({L"cannot open the token of process ", toDecimal(id), L" of ", name_, error(::GetLastError())});
         token_.reset();
         return;
     }
     if (api.createEnvironmentBlock == nullptr || api.destroyEnvironmentBlock == nullptr) {
-        say(L"cannot make the environment of " + name_ + L": userenv.dll is not available");
+        say({L"cannot make the environment of ", name_, L": userenv.dll is not available"});
         return;
     }
     if (!api.createEnvironmentBlock(environment_.put(), token_.get(), FALSE)) {
-        say(L"cannot make the environment of " + name_ + error(::GetLastError()));
+        say({L"cannot make the environment of ", name_, error(::GetLastError())});
         environment_.reset();
         return;
     }
     tempFolder_ = environmentValue(environment_.get(), L"TEMP");
     if (tempFolder_.empty()) tempFolder_ = environmentValue(environment_.get(), L"TMP");
-    if (tempFolder_.empty()) say(L"the environment of " + name_ + L" names no temporary folder");
-    else say(L"the user's script runs as " + name_ + L" (owner of process " + toDecimal(id) + L")");
+    if (tempFolder_.empty()) say({L"the environment of ", name_, L" names no temporary folder"});
+    else say({L"the user's script runs as ", name_, L" (owner of process ", toDecimal(id), L")"});
 }
 
 ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLine, const UserAccount* account) {

@@ -8,6 +8,12 @@ namespace tidewell {
 
 namespace {
 
+bool equalSid(const SidBytes& sid, PSID other) {
+    return !sid.empty() && other != nullptr && ::EqualSid(const_cast<unsigned char*>(sid.data()), other);
+}
+
+}  // namespace
+
 SidBytes tokenUser(HANDLE token) {
     DWORD size = 0;
     ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
@@ -18,12 +24,6 @@ SidBytes tokenUser(HANDLE token) {
     const auto* bytes = static_cast<const unsigned char*>(sid);
     return SidBytes(bytes, bytes + ::GetLengthSid(sid));
 }
-
-bool equalSid(const SidBytes& sid, PSID other) {
-    return !sid.empty() && other != nullptr && ::EqualSid(const_cast<unsigned char*>(sid.data()), other);
-}
-
-}  // namespace
 
 SidBytes currentAccountSid() {
     unique_handle token;

@@ -14,6 +14,8 @@ using SidBytes = std::vector<unsigned char>;
 // The account this code runs as: the thread's token when it impersonates (an
 // impersonating action runs as the installing user), else the process's.
 SidBytes currentAccountSid();
+// The user a token stands for; empty when the token cannot be read.
+SidBytes tokenUser(HANDLE token);
 SidBytes wellKnownSid(WELL_KNOWN_SID_TYPE type);
 
 // Full control for SYSTEM and Administrators and, when the current account is another

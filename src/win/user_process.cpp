@@ -4,6 +4,7 @@
 #include <sddl.h>
 
 #include "common/text.h"
+#include "win/protected_security.h"
 
 namespace tidewell {
 
@@ -67,16 +68,6 @@ std::vector<DWORD> processIds(EnumProcessesFn enumProcesses) {
     }
 }
 
-std::vector<unsigned char> tokenUser(HANDLE token) {
-    DWORD size = 0;
-    ::GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    if (size == 0) return {};
-    std::vector<unsigned char> buffer(size);
-    if (!::GetTokenInformation(token, TokenUser, buffer.data(), size, &size)) return {};
-    const PSID sid = reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid;
-    const unsigned char* bytes = static_cast<const unsigned char*>(sid);
-    return std::vector<unsigned char>(bytes, bytes + ::GetLengthSid(sid));
-}
 
 // The account name of a SID, for the log; the SID's text when it has no name.
 std::wstring accountName(PSID sid) {

@@ -9,6 +9,7 @@
 #include "win/paths.h"
 #include "win/tree_move.h"
 #include "test_fs.h"
+#include "log_lines.h"
 
 using namespace tidewell;
 using namespace tidewell::test;
@@ -16,16 +17,6 @@ using namespace tidewell::test;
 namespace {
 
 using Names = std::vector<std::wstring>;
-
-struct Lines final : LogSink {
-    mutable std::vector<std::wstring> lines;
-    void line(const std::wstring& text) const noexcept override { lines.push_back(text); }
-    bool has(const std::wstring& part) const {
-        for (const auto& l : lines)
-            if (l.find(part) != std::wstring::npos) return true;
-        return false;
-    }
-};
 
 // C:\tw-tree\<250 a>\<60 b>\<files>: paths past 300 characters, a link to a folder outside
 // the tree and a link to a file outside it, whose targets must never be touched.

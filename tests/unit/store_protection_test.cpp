@@ -10,21 +10,12 @@
 #include "win/paths.h"
 #include "win/protected_security.h"
 #include "test_fs.h"
+#include "log_lines.h"
 
 using namespace tidewell;
 using namespace tidewell::test;
 
 namespace {
-
-struct Lines final : LogSink {
-    mutable std::vector<std::wstring> lines;
-    void line(const std::wstring& text) const noexcept override { lines.push_back(text); }
-    bool has(const std::wstring& part) const {
-        for (const auto& l : lines)
-            if (l.find(part) != std::wstring::npos) return true;
-        return false;
-    }
-};
 
 // The SIDs the DACL grants to, and whether it is protected from inheritance.
 struct Dacl {

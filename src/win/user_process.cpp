@@ -20,6 +20,23 @@ Fn entryPoint(const unique_hmodule& module, const char* name) {
     return module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(::GetProcAddress(module.get(), name))) : nullptr;
 }
 
+// A text whose length is not known ahead (a device's target, a process's image, which a
+// user can place anywhere): read with a buffer that grows until the text fits. Empty when
+// the call fails for another reason.
+template <typename Read>
+std::wstring readGrowing(Read read) {
+    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+        std::wstring text(size, L'\0');
+        const DWORD length = read(text.data(), size);
+        if (length > 0 && length < size) {
+            text.resize(length);
+            return text;
+        }
+        if (length == 0 && ::GetLastError() != ERROR_INSUFFICIENT_BUFFER) return {};
+    }
+    return {};
+}
+
 // A system DLL by its full path, so that no copy elsewhere on the search path is loaded
 // into a process that runs as SYSTEM.
 unique_hmodule systemLibrary(const wchar_t* name) {
@@ -122,9 +139,11 @@ std::wstring driveLetterPath(const std::wstring& path) {
     const std::wstring rest = path.substr(third);
     for (wchar_t letter = L'a'; letter <= L'y'; ++letter) {
         const wchar_t drive[] = {letter, L':', L'\0'};
-        wchar_t device[MAX_PATH];
-        if (::QueryDosDeviceW(drive, device, MAX_PATH) == 0) continue;
-        if (::lstrcmpiW(device, prefix.c_str()) == 0) return std::wstring(drive) + rest;
+        // The first of the device's names is the one a path begins with.
+        const std::wstring device = readGrowing([&](wchar_t* buffer, DWORD size) {
+            return ::QueryDosDeviceW(drive, buffer, size);
+        });
+        if (!device.empty() && ::lstrcmpiW(device.c_str(), prefix.c_str()) == 0) return std::wstring(drive) + rest;
     }
     return rest;
 }
@@ -173,10 +192,11 @@ UserAccount::UserAccount(const std::wstring& userSid, const std::vector<std::wst
     for (const DWORD id : processIds(api.enumProcesses)) {
         const unique_handle process(::OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, id));
         if (!process) continue;
-        wchar_t image[MAX_PATH];
-        const DWORD length = api.imageFileName(process.get(), image, MAX_PATH);
-        if (length == 0) continue;
-        ProcessOwner candidate{asciiLower(driveLetterPath(std::wstring(image, length))), {}, 0};
+        const std::wstring image = readGrowing([&](wchar_t* buffer, DWORD size) {
+            return api.imageFileName(process.get(), buffer, size);
+        });
+        if (image.empty()) continue;
+        ProcessOwner candidate{asciiLower(driveLetterPath(image)), {}, 0};
         bool installer = false;
         for (const auto& w : wanted) installer = installer || w == candidate.image;
         if (!installer) continue;

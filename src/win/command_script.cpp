@@ -94,23 +94,6 @@ std::wstring deleteAfterCopy(const std::wstring& leaf) {
            L" & rmdir /Q /S ", quote(leaf), L")\r\n"});
 }
 
-// Whole folders and their contents move with the wide shell functions where a script
-// cannot name them.
-bool moveWithShell(const std::wstring& source, const std::wstring& destination, SourcePart part,
-                   DestinationFolder folder) {
-    if (folder == DestinationFolder::Create) makeFolderTree(destination);
-    if (part == SourcePart::Item) return moveFileOrFolder(source, destination);
-    WIN32_FIND_DATAW data;
-    const unique_hfind search = findFirst(concat({withBackslash(source), L"*"}), data);
-    if (!search) return true;
-    bool all = true;
-    do {
-        const std::wstring name = data.cFileName;
-        if (name == L"." || name == L"..") continue;
-        all = moveFileOrFolder(withBackslash(source) + name, destination) && all;
-    } while (::FindNextFileW(search.get(), &data));
-    return all;
-}
 
 }  // namespace
 
@@ -321,30 +304,6 @@ std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& d
             quote(withBackslash(target)), L")\r\n"});
     text += L"if errorlevel 1 exit /b 1\r\npopd\r\n";
     return concat({text, L"if not exist ", quote(withBackslash(target) + parts.leaf), L" exit /b 1\r\nexit /b 0\r\n"});
-}
-
-bool moveNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,
-             const LogSink* log) {
-    std::wstring from = source;
-    trueName(from);
-    CommandScript script(log);
-    bool arrived = false;
-    if (!script.add(buildMoveCommands(from, destination, part, folder), [&arrived](bool done) { arrived = done; }))
-        return moveWithShell(from, destination, part, folder);
-    script.runInOwnAccount();
-    return arrived;
-}
-
-bool copyNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,
-             const LogSink* log) {
-    std::wstring from = source;
-    trueName(from);
-    CommandScript script(log);
-    bool arrived = false;
-    if (!script.add(buildCopyCommands(from, destination, part, folder), [&arrived](bool done) { arrived = done; }))
-        return false;
-    script.runInOwnAccount();
-    return arrived;
 }
 
 }  // namespace tidewell

@@ -93,12 +93,4 @@ std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& d
 std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
                                DestinationFolder folder);
 
-// Run at once in the installer's own account, through a fresh script; when the commands
-// cannot be written for cmd.exe, the move is done with the wide shell functions instead.
-// True when the script confirmed that the item arrived.
-bool moveNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,
-             const LogSink* log);
-bool copyNow(const std::wstring& source, const std::wstring& destination, SourcePart part, DestinationFolder folder,
-             const LogSink* log);
-
 }  // namespace tidewell

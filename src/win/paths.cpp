@@ -155,40 +155,6 @@ bool isNetworkPath(const std::wstring& path) {
     return driveType(path.substr(0, 3)) == DRIVE_REMOTE;
 }
 
-namespace {
-using ShFileOperationW = int(WINAPI*)(LPSHFILEOPSTRUCTW);
-
-// shell32 is heavy; it is loaded once, on the first file operation that needs it.
-ShFileOperationW shellFileOperationEntry() {
-    static const unique_hmodule shell32(::LoadLibraryW(L"shell32.dll"));
-    static const auto entry = shell32 ? reinterpret_cast<ShFileOperationW>(
-                                            reinterpret_cast<void*>(::GetProcAddress(shell32.get(), "SHFileOperationW")))
-                                      : nullptr;
-    return entry;
-}
-
-// SHFileOperation takes lists: each path ends with a second null.
-std::vector<wchar_t> doubleNullTerminated(const std::wstring& path) {
-    std::vector<wchar_t> text(path.begin(), path.end());
-    text.push_back(L'\0');
-    text.push_back(L'\0');
-    return text;
-}
-}  // namespace
-
-int shellFileOperation(UINT operation, const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flags) {
-    const ShFileOperationW entry = shellFileOperationEntry();
-    if (entry == nullptr) return ERROR_PROC_NOT_FOUND;
-    std::vector<wchar_t> fromList = doubleNullTerminated(from);
-    std::vector<wchar_t> toList = doubleNullTerminated(to);
-    SHFILEOPSTRUCTW operationData{};
-    operationData.wFunc = operation;
-    operationData.pFrom = fromList.data();
-    operationData.pTo = to.empty() ? nullptr : toList.data();
-    operationData.fFlags = flags;
-    return entry(&operationData);
-}
-
 bool moveFileOrFolder(const std::wstring& source, const std::wstring& destination) {
     std::wstring from = source;
     trueName(from);

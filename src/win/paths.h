@@ -4,7 +4,6 @@
 // without the long-path prefix; every wrapper adds it (extendedPath), so no length limit
 // applies. Every call is the wide form: names outside the ANSI code page must survive.
 #include <windows.h>
-#include <shellapi.h>
 #include <string>
 #include <vector>
 
@@ -60,10 +59,6 @@ bool logicalDrives(std::vector<std::wstring>& drives);
 void trueName(std::wstring& path);
 // True when the path begins with \\ or lies on a drive whose type is remote.
 bool isNetworkPath(const std::wstring& path);
-
-// SHFileOperationW (shell32 is loaded on first use); returns its result, or
-// ERROR_MOD_NOT_FOUND / ERROR_PROC_NOT_FOUND when shell32 cannot be had.
-int shellFileOperation(UINT operation, const std::wstring& from, const std::wstring& to, FILEOP_FLAGS flags);
 
 // Moves a file or folder (into an existing folder, or to a new name, replacing a file of
 // that name): a rename within one volume, copy-check-delete across volumes (moveTree).

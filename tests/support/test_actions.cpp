@@ -5,8 +5,10 @@
 #include <msiquery.h>
 
 #include <string>
+#include <vector>
 
 #include "common/unique_any.h"
+#include "exports/export_barrier.h"
 #include "msi/schedule.h"
 #include "msi/action_data.h"
 #include "msi/session.h"
@@ -83,4 +85,15 @@ extern "C" UINT __stdcall RecordProperties(MSIHANDLE installer) {
     for (const auto& name : splitText(getProperty(installer, L"PROBE_PROPERTIES"), L';'))
         appendLine(L"props.txt", name + L"=" + getProperty(installer, name));
     return ERROR_SUCCESS;
+}
+
+// Makes the runtime throw inside the library's export barrier, as a lack of memory or a
+// length the runtime refuses would: the barrier, built as in Tidewell.dll, must log the
+// runtime's text and return the export's result instead of letting the exception out.
+extern "C" UINT __stdcall ThrowInsideBarrier(MSIHANDLE installer) {
+    return guardedExport(installer, L"ThrowInsideBarrier", ERROR_INSTALL_FAILURE, [](const ActionLog&) {
+        std::vector<wchar_t> items;
+        items.reserve(items.max_size() + 1);
+        return static_cast<UINT>(ERROR_SUCCESS);
+    });
 }

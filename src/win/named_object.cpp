@@ -24,7 +24,16 @@ unique_hfile openRaw(const std::wstring& path, DWORD access) {
 
 std::wstring finalPath(HANDLE handle) {
     // The name on its volume, from the open object itself. GetFinalPathNameByHandleW would
-    // add the volume, but Wine fails it for paths of MAX_PATH and more.
+    // add the volume, but Wine fails it for paths of MAX_PATH and more. Walkers ask this
+    // for every item: a name that fits MAX_PATH is read on the stack, a longer one again
+    // with room for the longest.
+    struct ShortName {
+        FILE_NAME_INFO info;
+        wchar_t rest[MAX_PATH];
+    } small;
+    if (::GetFileInformationByHandleEx(handle, FileNameInfo, &small, sizeof small))
+        return std::wstring(small.info.FileName, small.info.FileNameLength / sizeof(wchar_t));
+    if (::GetLastError() != ERROR_MORE_DATA) return {};
     std::vector<unsigned char> buffer(sizeof(FILE_NAME_INFO) + 32768 * sizeof(wchar_t));
     if (!::GetFileInformationByHandleEx(handle, FileNameInfo, buffer.data(), static_cast<DWORD>(buffer.size())))
         return {};

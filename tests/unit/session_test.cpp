@@ -24,7 +24,7 @@ namespace {
 const std::wstring F(1, kFieldSeparator), R(1, kRecordSeparator), G(1, kGroupSeparator);
 }
 
-TEST(Session, PropertiesOfAnyLengthAreReadWhole) {
+TEST(Session, TextsOfAnyLengthAreReadWhole) {
     const std::wstring longValue = std::wstring(1500, L'a') + L"\x00e9nd";
     Package package(L"session-properties");
     package.property(L"LONGPROP", longValue);
@@ -33,6 +33,18 @@ TEST(Session, PropertiesOfAnyLengthAreReadWhole) {
 
     EXPECT_EQ(longValue, getProperty(session.handle(), L"LONGPROP"));
     EXPECT_EQ(L"", getProperty(session.handle(), L"NOT_SET_ANYWHERE"));
+
+    // The readers try a 256-character buffer first and read again only when it is short:
+    // texts on both sides of that size, through each reader.
+    MsiHandleHolder record(MsiCreateRecord(1));
+    for (const size_t length : {1u, 255u, 256u, 257u, 1000u}) {
+        const std::wstring value = std::wstring(length - 1, L'x') + L"\x00e9";
+        ASSERT_EQ(0u, MsiSetPropertyW(session.handle(), L"P", value.c_str()));
+        EXPECT_EQ(value, getProperty(session.handle(), L"P")) << length;
+        EXPECT_EQ(value, formatText(session.handle(), L"[P]")) << length;
+        ASSERT_EQ(0u, MsiRecordSetStringW(record.get(), 1, value.c_str()));
+        EXPECT_EQ(value, recordString(record.get(), 1)) << length;
+    }
 }
 
 TEST(Session, FormatTextExpandsPropertyReferences) {

@@ -10,6 +10,7 @@
 #include "common/text.h"
 
 #include "msi/action_data.h"
+#include "msi/row_deleter.h"
 #include "msi/session.h"
 #include "msi/standard_rows.h"
 #include "msi/statements.h"
@@ -111,11 +112,12 @@ TEST(TableReader, JoinedReadWritesKeptRowsWithPropertyAndFormatColumns) {
     std::vector<std::wstring> visited;
     const ActionLog log(session.handle(), L"test");
     MsiTableReader reader(session.handle());
+    RowDeleter standardRows(session.handle(), L"RemoveFile", L"FileKey");
     // The selector takes the standard row it looks at away and drops "dropped"; every row
     // is still visited once, and only the kept ones are written.
     const std::wstring text = collectRows(log, reader, specs, [&](const ActionLog& rowLog, TableRow& row) {
         visited.push_back(row.value(L"FileKey"));
-        takeOverStandardRow(rowLog, L"RemoveFile", L"FileKey", row.value(L"FileKey"));
+        takeOverStandardRow(rowLog, standardRows, row.value(L"FileKey"));
         return row.value(L"FileKey") != L"dropped";
     });
     std::sort(visited.begin(), visited.end());
@@ -160,12 +162,17 @@ TEST(TableReader, AbsentTablesAndBadStatementsGiveNoRows) {
     EXPECT_FALSE(called);
 
     // A key is a value, never part of the statement: quotes in it delete nothing else.
-    EXPECT_EQ(0u, deleteRow(session.handle(), L"RemoveFile", L"FileKey", L"a' OR `FileKey`<>'"));
+    RowDeleter standardRows(session.handle(), L"RemoveFile", L"FileKey");
+    EXPECT_EQ(0u, standardRows.remove(L"a' OR `FileKey`<>'"));
     reader.openTable(L"RemoveFile");
     EXPECT_EQ(1u, reader.rows().size());
-    EXPECT_EQ(0u, deleteRow(session.handle(), L"RemoveFile", L"FileKey", L"a"));
+    EXPECT_EQ(0u, standardRows.remove(L"a"));
     reader.openTable(L"RemoveFile");
     EXPECT_EQ(0u, reader.rows().size());
+    // A statement that cannot be prepared fails every row, not only the first.
+    RowDeleter absent(session.handle(), L"VU_RemoveFile", L"RemoveFile");
+    EXPECT_NE(0u, absent.remove(L"a"));
+    EXPECT_NE(0u, absent.remove(L"a"));
 }
 
 TEST(TableReader, LookupValueGivesTheLastMatchOrNothing) {

@@ -187,11 +187,25 @@ std::wstring stateName(INSTALLSTATE state) {
 
 enum class Test { install, uninstall };
 
-RowDecision runTest(MSIHANDLE installer, Test test, const std::wstring& component, const std::wstring& condition) {
+struct ComponentState {
+    bool known = false;
     INSTALLSTATE installed = INSTALLSTATE_UNKNOWN;
     INSTALLSTATE action = INSTALLSTATE_UNKNOWN;
-    if (::MsiGetComponentStateW(installer, component.c_str(), &installed, &action) != ERROR_SUCCESS)
-        return {false, concat({L"component '", component, L"' is not known to the installer"})};
+};
+
+ComponentState componentState(MSIHANDLE installer, const std::wstring& component) {
+    ComponentState state;
+    state.known = ::MsiGetComponentStateW(installer, component.c_str(), &state.installed, &state.action) == ERROR_SUCCESS;
+    return state;
+}
+
+// The condition is asked of the installer only when the states hold, and not at all
+// when it is empty (an empty condition holds): each question is a call to the installer.
+RowDecision runTest(MSIHANDLE installer, Test test, const std::wstring& component, const ComponentState& state,
+                    const std::wstring& condition) {
+    if (!state.known) return {false, concat({L"component '", component, L"' is not known to the installer"})};
+    const INSTALLSTATE installed = state.installed;
+    const INSTALLSTATE action = state.action;
     const std::wstring states = concat({L"component '", component, L"' installed ", stateName(installed),
                                 L", requested ", stateName(action)});
     const bool stateHolds =
@@ -200,6 +214,7 @@ RowDecision runTest(MSIHANDLE installer, Test test, const std::wstring& componen
             : ((action == INSTALLSTATE_ABSENT || action == INSTALLSTATE_ADVERTISED) && isLocalOrSource(installed));
     if (!stateHolds)
         return {false, states + (test == Test::install ? L": not being installed" : L": not being removed")};
+    if (condition.empty()) return {true, concat({states, L", condition true"})};
     switch (::MsiEvaluateConditionW(installer, condition.c_str())) {
     case MSICONDITION_TRUE: return {true, concat({states, L", condition true"})};
     case MSICONDITION_FALSE: return {false, concat({states, L", but condition '", condition, L"' is false"})};
@@ -213,14 +228,14 @@ RowDecision runTest(MSIHANDLE installer, Test test, const std::wstring& componen
 RowDecision decideRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
                       const std::wstring& installMode) {
     const int mode = installMode.empty() ? 1 : parseDecimal(installMode);
-    const std::wstring effectiveCondition = condition.empty() ? std::wstring(L"1") : condition;
     switch (mode) {
-    case 1: return runTest(installer, Test::install, component, effectiveCondition);
-    case 2: return runTest(installer, Test::uninstall, component, effectiveCondition);
+    case 1: return runTest(installer, Test::install, component, componentState(installer, component), condition);
+    case 2: return runTest(installer, Test::uninstall, component, componentState(installer, component), condition);
     case 3: {
-        RowDecision install = runTest(installer, Test::install, component, effectiveCondition);
+        const ComponentState state = componentState(installer, component);
+        RowDecision install = runTest(installer, Test::install, component, state, condition);
         if (install.taken) return install;
-        RowDecision uninstall = runTest(installer, Test::uninstall, component, effectiveCondition);
+        RowDecision uninstall = runTest(installer, Test::uninstall, component, state, condition);
         if (!uninstall.taken) uninstall.reason = concat({install.reason, L"; ", uninstall.reason});
         return uninstall;
     }

@@ -48,20 +48,24 @@ int installModeOf(int extendedOptions) {
     }
 }
 
-bool selectMoveRow(const ActionLog& log, TableRow& row) {
+bool selectMoveRow(const ActionLog& log, RowDeleter& standardRows, RowDecider& decider, TableRow& row) {
     const std::wstring key = row.value(L"FileKey");
     // The standard action must never see an extended row, selected or not.
-    takeOverStandardRow(log, L"MoveFile", L"FileKey", key);
+    takeOverStandardRow(log, standardRows, key);
     const int mode = installModeOf(parseDecimal(row.value(L"ExtendedOptions")));
-    const RowDecision decision =
-        decideRow(log.installer(), row.value(L"Component_"), row.value(L"Condition"), toDecimal(mode));
+    const RowDecision decision = decider.decide(row.value(L"Component_"), row.value(L"Condition"), toDecimal(mode));
     log.line({L"row ", key, (decision.taken ? L" taken: " : L" skipped: "), decision.reason});
     return decision.taken;
 }
 
 std::vector<MoveRow> selectMoveRows(const ActionLog& log, MsiTableReader& reader) {
     std::vector<MoveRow> rows;
-    for (const auto& fields : selectRows(log, reader, moveTableSpecs(), selectMoveRow))
+    RowDeleter standardRows(log.installer(), L"MoveFile", L"FileKey");
+    RowDecider decider(log.installer());
+    const auto select = [&](const ActionLog& rowLog, TableRow& row) {
+        return selectMoveRow(rowLog, standardRows, decider, row);
+    };
+    for (const auto& fields : selectRows(log, reader, moveTableSpecs(), select))
         if (auto row = parseMoveRow(fields)) rows.push_back(std::move(*row));
     return rows;
 }

@@ -10,6 +10,8 @@
 
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "msi/row_decider.h"
+#include "msi/row_deleter.h"
 #include "msi/table_reader.h"
 
 namespace tidewell {
@@ -41,7 +43,7 @@ int installModeOf(int extendedOptions);
 
 // The row selector: deletes the row's standard MoveFile row from the running
 // installation (whatever is decided), then decides whether the row applies and logs why.
-bool selectMoveRow(const ActionLog& log, TableRow& row);
+bool selectMoveRow(const ActionLog& log, RowDeleter& standardRows, RowDecider& decider, TableRow& row);
 
 // The selected rows of the package.
 std::vector<MoveRow> selectMoveRows(const ActionLog& log, MsiTableReader& reader);

@@ -1,18 +1,35 @@
 #include "msi/session.h"
 
+#include <iterator>
+
 namespace tidewell {
 
-std::wstring getProperty(MSIHANDLE installer, const std::wstring& name) {
-    wchar_t probe[1] = {L'\0'};
-    DWORD length = 0;
-    UINT result = ::MsiGetPropertyW(installer, name.c_str(), probe, &length);
+namespace {
+
+// Reads a text of unknown length through a call that takes a buffer and its size, as the
+// installer's getters do. Each call is a message to the installer process, so the text is
+// read in one call when it fits a buffer on the stack, which most do, and in a second
+// call of its own size only when the first answers ERROR_MORE_DATA.
+template <typename Read>
+std::wstring readText(const Read& read) {
+    wchar_t buffer[256];
+    DWORD length = static_cast<DWORD>(std::size(buffer));
+    const UINT result = read(buffer, &length);
+    if (result == ERROR_SUCCESS) return std::wstring(buffer, length);
     if (result != ERROR_MORE_DATA) return {};
-    std::wstring value(length + 1, L'\0');
+    std::wstring text(length + 1, L'\0');
     length += 1;
-    result = ::MsiGetPropertyW(installer, name.c_str(), value.data(), &length);
-    if (result != ERROR_SUCCESS) return {};
-    value.resize(length);
-    return value;
+    if (read(text.data(), &length) != ERROR_SUCCESS) return {};
+    text.resize(length);
+    return text;
+}
+
+}  // namespace
+
+std::wstring getProperty(MSIHANDLE installer, const std::wstring& name) {
+    return readText([&](wchar_t* buffer, DWORD* length) {
+        return ::MsiGetPropertyW(installer, name.c_str(), buffer, length);
+    });
 }
 
 UINT setProperty(MSIHANDLE installer, const std::wstring& name, const std::wstring& value) {
@@ -24,16 +41,9 @@ std::wstring formatText(MSIHANDLE installer, const std::wstring& text) {
     MsiHandleHolder record(::MsiCreateRecord(1));
     if (!record) return {};
     if (::MsiRecordSetStringW(record.get(), 0, text.c_str()) != ERROR_SUCCESS) return {};
-    wchar_t probe[1] = {L'\0'};
-    DWORD length = 0;
-    UINT result = ::MsiFormatRecordW(installer, record.get(), probe, &length);
-    if (result == ERROR_SUCCESS) return {};
-    if (result != ERROR_MORE_DATA) return {};
-    std::wstring formatted(length + 1, L'\0');
-    length += 1;
-    if (::MsiFormatRecordW(installer, record.get(), formatted.data(), &length) != ERROR_SUCCESS) return {};
-    formatted.resize(length);
-    return formatted;
+    return readText([&](wchar_t* buffer, DWORD* length) {
+        return ::MsiFormatRecordW(installer, record.get(), buffer, length);
+    });
 }
 
 int sendMessage(MSIHANDLE installer, int number, INSTALLMESSAGE type, const std::vector<std::wstring>& texts) {
@@ -51,16 +61,9 @@ bool isRollbackEnabled(MSIHANDLE installer) {
 }
 
 std::wstring recordString(MSIHANDLE record, UINT field) {
-    wchar_t probe[1] = {L'\0'};
-    DWORD length = 0;
-    UINT result = ::MsiRecordGetStringW(record, field, probe, &length);
-    if (result == ERROR_SUCCESS) return {};
-    if (result != ERROR_MORE_DATA) return {};
-    std::wstring text(length + 1, L'\0');
-    length += 1;
-    if (::MsiRecordGetStringW(record, field, text.data(), &length) != ERROR_SUCCESS) return {};
-    text.resize(length);
-    return text;
+    return readText([&](wchar_t* buffer, DWORD* length) {
+        return ::MsiRecordGetStringW(record, field, buffer, length);
+    });
 }
 
 }  // namespace tidewell

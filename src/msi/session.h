@@ -31,7 +31,7 @@ int sendMessage(MSIHANDLE installer, int number, INSTALLMESSAGE type,
 // True when "DISABLEROLLBACK <> 1" holds: removals are then undoable.
 bool isRollbackEnabled(MSIHANDLE installer);
 
-// Reads a record string field whole (length first).
+// Reads a record string field whole, whatever its length.
 std::wstring recordString(MSIHANDLE record, UINT field);
 
 }  // namespace tidewell

@@ -5,13 +5,13 @@
 #include <string>
 
 #include "msi/action_log.h"
+#include "msi/row_deleter.h"
 
 namespace tidewell {
 
 // Deletes the row whose key column holds the key from the running installation's table
-// (never from the package file); a failure is logged with its error code, since Windows
-// Installer may then still act on the row.
-void takeOverStandardRow(const ActionLog& log, const std::wstring& table, const std::wstring& keyColumn,
-                         const std::wstring& key);
+// (never from the package file) through the action's deleter of that table; a failure is
+// logged with its error code, since Windows Installer may then still act on the row.
+void takeOverStandardRow(const ActionLog& log, RowDeleter& standardRows, const std::wstring& key);
 
 }  // namespace tidewell

@@ -60,12 +60,4 @@ UINT runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder
     return ::MsiViewExecute(view.get(), record.get());
 }
 
-UINT deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstring& column,
-               const std::wstring& value) {
-    MsiHandleHolder database(::MsiGetActiveDatabase(installer));
-    if (!database) return ERROR_INVALID_HANDLE;
-    MsiHandleHolder view;
-    return runQuery(database.get(), buildDelete(table, column), view, {value});
-}
-
 }  // namespace tidewell

@@ -33,9 +33,4 @@ std::wstring buildDelete(const std::wstring& table, const std::wstring& column);
 UINT runQuery(MSIHANDLE database, const std::wstring& statement, MsiHandleHolder& view,
               const std::vector<std::wstring>& parameters = {});
 
-// Deletes matching rows of the running installation's database, uncommitted; 0, or the
-// error of the step that failed (ERROR_INVALID_HANDLE when there is no active database).
-UINT deleteRow(MSIHANDLE installer, const std::wstring& table, const std::wstring& column,
-               const std::wstring& value);
-
 }  // namespace tidewell

@@ -169,65 +169,6 @@ std::wstring collectRows(const ActionLog& log, MsiTableReader& reader, const std
     return joinRecords(selectRows(log, reader, specs, selector, adjuster));
 }
 
-namespace {
-
-bool isLocalOrSource(INSTALLSTATE state) { return state == INSTALLSTATE_LOCAL || state == INSTALLSTATE_SOURCE; }
-
-std::wstring stateName(INSTALLSTATE state) {
-    switch (state) {
-    case INSTALLSTATE_ADVERTISED: return L"advertised";
-    case INSTALLSTATE_ABSENT: return L"absent";
-    case INSTALLSTATE_LOCAL: return L"local";
-    case INSTALLSTATE_SOURCE: return L"source";
-    case INSTALLSTATE_DEFAULT: return L"default";
-    case INSTALLSTATE_UNKNOWN: return L"unknown";
-    default: return toDecimal(state);
-    }
-}
-
-enum class Test { install, uninstall };
-
-RowDecision runTest(MSIHANDLE installer, Test test, const std::wstring& component, const std::wstring& condition) {
-    INSTALLSTATE installed = INSTALLSTATE_UNKNOWN;
-    INSTALLSTATE action = INSTALLSTATE_UNKNOWN;
-    if (::MsiGetComponentStateW(installer, component.c_str(), &installed, &action) != ERROR_SUCCESS)
-        return {false, concat({L"component '", component, L"' is not known to the installer"})};
-    const std::wstring states = concat({L"component '", component, L"' installed ", stateName(installed),
-                                L", requested ", stateName(action)});
-    const bool stateHolds =
-        test == Test::install
-            ? (isLocalOrSource(action) || (action == INSTALLSTATE_DEFAULT && isLocalOrSource(installed)))
-            : ((action == INSTALLSTATE_ABSENT || action == INSTALLSTATE_ADVERTISED) && isLocalOrSource(installed));
-    if (!stateHolds)
-        return {false, states + (test == Test::install ? L": not being installed" : L": not being removed")};
-    switch (::MsiEvaluateConditionW(installer, condition.c_str())) {
-    case MSICONDITION_TRUE: return {true, concat({states, L", condition true"})};
-    case MSICONDITION_FALSE: return {false, concat({states, L", but condition '", condition, L"' is false"})};
-    case MSICONDITION_NONE: return {false, concat({states, L", but condition is empty"})};
-    default: return {false, concat({states, L", but condition '", condition, L"' is not valid"})};
-    }
-}
-
-}  // namespace
-
-RowDecision decideRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
-                      const std::wstring& installMode) {
-    const int mode = installMode.empty() ? 1 : parseDecimal(installMode);
-    const std::wstring effectiveCondition = condition.empty() ? std::wstring(L"1") : condition;
-    switch (mode) {
-    case 1: return runTest(installer, Test::install, component, effectiveCondition);
-    case 2: return runTest(installer, Test::uninstall, component, effectiveCondition);
-    case 3: {
-        RowDecision install = runTest(installer, Test::install, component, effectiveCondition);
-        if (install.taken) return install;
-        RowDecision uninstall = runTest(installer, Test::uninstall, component, effectiveCondition);
-        if (!uninstall.taken) uninstall.reason = concat({install.reason, L"; ", uninstall.reason});
-        return uninstall;
-    }
-    default: return {true, concat({L"install mode ", toDecimal(mode), L" takes the row unconditionally"})};
-    }
-}
-
 std::wstring lookupValue(MSIHANDLE installer, const std::wstring& keyColumn, const std::wstring& table,
                          const std::wstring& resultColumn, const std::wstring& keyValue) {
     // The key is compared here rather than pasted into a WHERE clause, so that any key

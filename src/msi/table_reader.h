@@ -96,17 +96,6 @@ std::vector<ActionDataRecord> selectRows(const ActionLog& log, MsiTableReader& r
 std::wstring collectRows(const ActionLog& log, MsiTableReader& reader, const std::vector<TableSpec>& specs,
                          const RowSelector& selector = {}, const RowAdjuster& adjuster = {});
 
-// The row decision shared by the features, with the reason in words for the log.
-// Install mode 1 (empty), 2 or 3 against the component's states, then the condition
-// (empty counts as "1"); any other mode takes the row unconditionally.
-struct RowDecision {
-    bool taken = false;
-    std::wstring reason;
-};
-RowDecision decideRow(MSIHANDLE installer, const std::wstring& component, const std::wstring& condition,
-                      const std::wstring& installMode);
-
-
 // The result column of the last row whose key column equals the key; empty when none.
 std::wstring lookupValue(MSIHANDLE installer, const std::wstring& keyColumn, const std::wstring& table,
                          const std::wstring& resultColumn, const std::wstring& keyValue);

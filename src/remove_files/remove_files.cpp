@@ -14,13 +14,13 @@ const wchar_t* const kUndoableAction = L"VU_VuRemoveFilesDeferred_Undoable";
 const wchar_t* const kCommitAction = L"VU_VuRemoveFilesCommit";
 }  // namespace
 
-bool selectRemoveFileRow(const ActionLog& log, TableRow& row) {
+bool selectRemoveFileRow(const ActionLog& log, RowDeleter& standardRows, RowDecider& decider, TableRow& row) {
     const MSIHANDLE installer = log.installer();
     const std::wstring key = row.value(L"FileKey");
     // From here on the installer's own RemoveFiles does not see the row, taken or not.
-    takeOverStandardRow(log, L"RemoveFile", L"FileKey", key);
+    takeOverStandardRow(log, standardRows, key);
     const RowDecision decision =
-        decideRow(installer, row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
+        decider.decide(row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
     if (!decision.taken) {
         log.line({L"row ", key, L" skipped: ", decision.reason});
         return false;
@@ -36,7 +36,12 @@ bool selectRemoveFileRow(const ActionLog& log, TableRow& row) {
 
 UINT removeFilesImmediate(const ActionLog& log) {
     MsiTableReader reader(log.installer());
-    const std::wstring workList = collectRows(log, reader, removeFileSpecs(), selectRemoveFileRow);
+    RowDeleter standardRows(log.installer(), L"RemoveFile", L"FileKey");
+    RowDecider decider(log.installer());
+    const std::wstring workList =
+        collectRows(log, reader, removeFileSpecs(), [&](const ActionLog& rowLog, TableRow& row) {
+            return selectRemoveFileRow(rowLog, standardRows, decider, row);
+        });
     // Every scheduled action is another call of the library, which the installer pays
     // for by extracting the DLL again.
     if (workList.empty()) {

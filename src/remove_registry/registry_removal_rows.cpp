@@ -20,13 +20,13 @@ bool isComponent64Bit(MSIHANDLE installer, const std::wstring& component) {
     return (parseDecimal(attributes) & kComponent64Bit) != 0;
 }
 
-bool selectRegistryRow(const ActionLog& log, TableRow& row) {
+bool selectRegistryRow(const ActionLog& log, RowDeleter& standardRows, RowDecider& decider, TableRow& row) {
     const std::wstring id = row.value(L"RemoveRegistry");
     // Every extended row leaves the standard table, kept or not: Windows Installer must
     // never act on a row this library has taken over.
-    takeOverStandardRow(log, L"RemoveRegistry", L"RemoveRegistry", id);
+    takeOverStandardRow(log, standardRows, id);
     const RowDecision decision =
-        decideRow(log.installer(), row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
+        decider.decide(row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
     log.line({L"row ", id, (decision.taken ? L" taken: " : L" skipped: "), decision.reason});
     return decision.taken;
 }
@@ -41,7 +41,12 @@ void adjustRegistryRow(const ActionLog& log, TableRow& row) {
 UINT scheduleRegistryRemoval(const ActionLog& log) {
     const MSIHANDLE installer = log.installer();
     MsiTableReader reader(installer);
-    std::wstring workList = collectRows(log, reader, registryRemovalSpecs(), selectRegistryRow, adjustRegistryRow);
+    RowDeleter standardRows(installer, L"RemoveRegistry", L"RemoveRegistry");
+    RowDecider decider(installer);
+    std::wstring workList = collectRows(
+        log, reader, registryRemovalSpecs(),
+        [&](const ActionLog& rowLog, TableRow& row) { return selectRegistryRow(rowLog, standardRows, decider, row); },
+        adjustRegistryRow);
     // Every scheduled action is another call of the library, which the installer pays
     // for by extracting the DLL again.
     if (workList.empty()) {

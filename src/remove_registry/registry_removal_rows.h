@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "msi/action_log.h"
+#include "msi/row_decider.h"
+#include "msi/row_deleter.h"
 #include "msi/table_reader.h"
 
 namespace tidewell {
@@ -20,9 +22,9 @@ inline constexpr wchar_t kRemoveRegsCommitAction[] = L"VU_VuRemoveRegsCommit";
 // True when the component's Attributes carry msidbComponentAttributes64bit (0x100).
 bool isComponent64Bit(MSIHANDLE installer, const std::wstring& component);
 
-// The RowSelector: takes every joined row out of RemoveRegistry, then keeps it when its
+// The row selector: takes every joined row out of RemoveRegistry, then keeps it when its
 // component state, install mode and condition say so (the reason goes to the log).
-bool selectRegistryRow(const ActionLog& log, TableRow& row);
+bool selectRegistryRow(const ActionLog& log, RowDeleter& standardRows, RowDecider& decider, TableRow& row);
 // The RowAdjuster: DisableWOWRedirection becomes "1" for a 64-bit component, else "0",
 // whatever the package authored.
 void adjustRegistryRow(const ActionLog& log, TableRow& row);

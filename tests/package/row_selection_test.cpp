@@ -45,11 +45,12 @@ const Case kCases[] = {
     {L"ghost-mode7", L"Ghost", L"7", L"((", true, true},
 };
 
-std::map<std::wstring, bool> decisions() {
-    std::map<std::wstring, bool> result;
+// Each case's decision and its reason.
+std::map<std::wstring, std::pair<bool, std::wstring>> decisions() {
+    std::map<std::wstring, std::pair<bool, std::wstring>> result;
     for (const auto& line : probeLines(L"select.txt")) {
         const size_t equals = line.find(L'=');
-        result[line.substr(0, equals)] = line.substr(equals + 1, 1) == L"1";
+        result[line.substr(0, equals)] = {line.substr(equals + 1, 1) == L"1", line.substr(equals + 3)};
     }
     return result;
 }
@@ -77,7 +78,17 @@ TEST(RowSelection, DecidesByComponentStateInstallModeAndCondition) {
         SCOPED_TRACE(testing::Message() << "case " << tidewell::toUtf8(c.name));
         ASSERT_EQ(1u, atInstall.count(c.name));
         ASSERT_EQ(1u, atUninstall.count(c.name));
-        EXPECT_EQ(c.atInstall, atInstall.at(c.name)) << "at install";
-        EXPECT_EQ(c.atUninstall, atUninstall.at(c.name)) << "at uninstall";
+        EXPECT_EQ(c.atInstall, atInstall.at(c.name).first) << "at install";
+        EXPECT_EQ(c.atUninstall, atUninstall.at(c.name).first) << "at uninstall";
     }
+    // The reasons that the log shows: an empty condition holds without being asked, and
+    // install mode 3 gives the reason of the test that holds, or both when neither does.
+    const std::wstring installing = L"component 'Inst' installed absent, requested local";
+    const std::wstring removing = L"component 'Inst' installed local, requested absent";
+    const std::wstring ghost = L"component 'Ghost' is not known to the installer";
+    EXPECT_EQ(installing + L", condition true", atInstall.at(L"mode-empty").second);
+    EXPECT_EQ(installing + L", but condition '0' is false; " + installing + L": not being removed",
+              atInstall.at(L"mode3-false").second);
+    EXPECT_EQ(removing + L", condition true", atUninstall.at(L"mode3-empty").second);
+    EXPECT_EQ(ghost + L"; " + ghost, atUninstall.at(L"ghost-mode3").second);
 }

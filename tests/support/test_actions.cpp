@@ -12,6 +12,7 @@
 #include "msi/schedule.h"
 #include "msi/action_data.h"
 #include "msi/session.h"
+#include "msi/row_decider.h"
 #include "msi/table_reader.h"
 
 using namespace tidewell;
@@ -72,9 +73,10 @@ extern "C" UINT __stdcall FailInstall(MSIHANDLE) { return ERROR_INSTALL_FAILURE;
 extern "C" UINT __stdcall ProbeSelectRow(MSIHANDLE installer) {
     MsiTableReader reader(installer);
     reader.openTable(L"TW_SelectCase");
+    RowDecider decider(installer);
     for (const auto& row : reader.rows()) {
         const RowDecision decision =
-            decideRow(installer, row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
+            decider.decide(row.value(L"Component_"), row.value(L"Condition"), row.value(L"InstallMode"));
         appendLine(L"select.txt", row.value(L"Case") + L"=" + (decision.taken ? L"1" : L"0") + L" " + decision.reason);
     }
     return ERROR_SUCCESS;

@@ -10,6 +10,7 @@
 #include "common/text.h"
 
 #include "msi/action_data.h"
+#include "msi/row_deleter.h"
 #include "msi/session.h"
 #include "msi/standard_rows.h"
 #include "msi/statements.h"
@@ -24,7 +25,7 @@ namespace {
 const std::wstring F(1, kFieldSeparator), R(1, kRecordSeparator), G(1, kGroupSeparator);
 }
 
-TEST(Session, PropertiesOfAnyLengthAreReadWhole) {
+TEST(Session, TextsOfAnyLengthAreReadWhole) {
     const std::wstring longValue = std::wstring(1500, L'a') + L"\x00e9nd";
     Package package(L"session-properties");
     package.property(L"LONGPROP", longValue);
@@ -33,6 +34,18 @@ TEST(Session, PropertiesOfAnyLengthAreReadWhole) {
 
     EXPECT_EQ(longValue, getProperty(session.handle(), L"LONGPROP"));
     EXPECT_EQ(L"", getProperty(session.handle(), L"NOT_SET_ANYWHERE"));
+
+    // The readers try a 256-character buffer first and read again only when it is short:
+    // texts on both sides of that size, through each reader.
+    MsiHandleHolder record(MsiCreateRecord(1));
+    for (const size_t length : {1u, 255u, 256u, 257u, 1000u}) {
+        const std::wstring value = std::wstring(length - 1, L'x') + L"\x00e9";
+        ASSERT_EQ(0u, MsiSetPropertyW(session.handle(), L"P", value.c_str()));
+        EXPECT_EQ(value, getProperty(session.handle(), L"P")) << length;
+        EXPECT_EQ(value, formatText(session.handle(), L"[P]")) << length;
+        ASSERT_EQ(0u, MsiRecordSetStringW(record.get(), 1, value.c_str()));
+        EXPECT_EQ(value, recordString(record.get(), 1)) << length;
+    }
 }
 
 TEST(Session, FormatTextExpandsPropertyReferences) {
@@ -99,11 +112,12 @@ TEST(TableReader, JoinedReadWritesKeptRowsWithPropertyAndFormatColumns) {
     std::vector<std::wstring> visited;
     const ActionLog log(session.handle(), L"test");
     MsiTableReader reader(session.handle());
+    RowDeleter standardRows(session.handle(), L"RemoveFile", L"FileKey");
     // The selector takes the standard row it looks at away and drops "dropped"; every row
     // is still visited once, and only the kept ones are written.
     const std::wstring text = collectRows(log, reader, specs, [&](const ActionLog& rowLog, TableRow& row) {
         visited.push_back(row.value(L"FileKey"));
-        takeOverStandardRow(rowLog, L"RemoveFile", L"FileKey", row.value(L"FileKey"));
+        takeOverStandardRow(rowLog, standardRows, row.value(L"FileKey"));
         return row.value(L"FileKey") != L"dropped";
     });
     std::sort(visited.begin(), visited.end());
@@ -148,12 +162,17 @@ TEST(TableReader, AbsentTablesAndBadStatementsGiveNoRows) {
     EXPECT_FALSE(called);
 
     // A key is a value, never part of the statement: quotes in it delete nothing else.
-    EXPECT_EQ(0u, deleteRow(session.handle(), L"RemoveFile", L"FileKey", L"a' OR `FileKey`<>'"));
+    RowDeleter standardRows(session.handle(), L"RemoveFile", L"FileKey");
+    EXPECT_EQ(0u, standardRows.remove(L"a' OR `FileKey`<>'"));
     reader.openTable(L"RemoveFile");
     EXPECT_EQ(1u, reader.rows().size());
-    EXPECT_EQ(0u, deleteRow(session.handle(), L"RemoveFile", L"FileKey", L"a"));
+    EXPECT_EQ(0u, standardRows.remove(L"a"));
     reader.openTable(L"RemoveFile");
     EXPECT_EQ(0u, reader.rows().size());
+    // A statement that cannot be prepared fails every row, not only the first.
+    RowDeleter absent(session.handle(), L"VU_RemoveFile", L"RemoveFile");
+    EXPECT_NE(0u, absent.remove(L"a"));
+    EXPECT_NE(0u, absent.remove(L"a"));
 }
 
 TEST(TableReader, LookupValueGivesTheLastMatchOrNothing) {

@@ -9,6 +9,7 @@
 #include "common/unique_any.h"
 #include "undo/undo_transaction.h"
 #include "undo/write_ahead_log.h"
+#include "child_run.h"
 #include "package.h"
 #include "path_states.h"
 #include "test_fs.h"
@@ -62,22 +63,8 @@ TEST(StaleJournal, NextInstallationPutsBackWhereNothingStandsNow) {
     for (const auto& bin : recycleBins()) removeTree(bin);
     layDown(kBefore);
 
-    wchar_t self[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
-    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=StaleJournal.DISABLED_ChildRemovesUntilEnded";
-    SetEnvironmentVariableW(kChildVariable, L"1");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const BOOL started =
-        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableW(kChildVariable, nullptr);
-    ASSERT_TRUE(started);
-    const unique_handle child(process.hProcess), thread(process.hThread);
-    for (int round = 0; round < 1000 && !exists(kEnded); ++round) Sleep(10);
-    ASSERT_TRUE(exists(kEnded)) << "the child did not get to its items";
-    ASSERT_TRUE(TerminateProcess(child.get(), 9));
-    WaitForSingleObject(child.get(), 10000);
+    ASSERT_NO_FATAL_FAILURE(
+        runChildUntilMarker(L"StaleJournal", L"ChildRemovesUntilEnded", kChildVariable, kEnded));
     DeleteFileW(kEnded.c_str());
     expectStates({{kItem0, kAbsent}, {kItem1, kAbsent}, {kItem2, kAbsent}, {kItem3, "three"}, {kItem4, "four"}});
     ASSERT_TRUE(exists(ahead));

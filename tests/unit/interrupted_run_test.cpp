@@ -8,6 +8,7 @@
 #include "msi/action_log.h"
 #include "remove_files/removal_worker.h"
 #include "undo/undo_transaction.h"
+#include "child_run.h"
 #include "test_fs.h"
 
 using namespace tidewell;
@@ -69,22 +70,8 @@ TEST(InterruptedRun, UndoPutsBackEverythingTaken) {
     for (int i = 0; i < kItems; ++i) writeFile(folder / (L"item" + std::to_wstring(i) + L"\\data.txt"), "data");
     const auto before = listTree(folder.path());
 
-    wchar_t self[MAX_PATH];
-    ASSERT_GT(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
-    std::wstring commandLine = L"\"" + std::wstring(self) + L"\" --gtest_also_run_disabled_tests --gtest_filter=InterruptedRun.DISABLED_ChildRemovesUntilEnded";
-    SetEnvironmentVariableW(kChildVariable, L"1");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const BOOL started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                                        &startup, &process);
-    SetEnvironmentVariableW(kChildVariable, nullptr);
-    ASSERT_TRUE(started);
-    const unique_handle child(process.hProcess), thread(process.hThread);
-    for (int round = 0; round < 1000 && !exists(kTaken); ++round) Sleep(10);
-    ASSERT_TRUE(exists(kTaken)) << "the child did not get to its items";
-    ASSERT_TRUE(TerminateProcess(child.get(), 9));
-    WaitForSingleObject(child.get(), 10000);
+    ASSERT_NO_FATAL_FAILURE(
+        runChildUntilMarker(L"InterruptedRun", L"ChildRemovesUntilEnded", kChildVariable, kTaken));
     DeleteFileW(kTaken.c_str());
 
     EXPECT_EQ(static_cast<size_t>(kItems - kTakenBeforeEnd) * 2, listTree(folder.path()).size()) << "some were taken";

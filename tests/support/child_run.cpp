@@ -1,0 +1,34 @@
+#include "child_run.h"
+
+#include <windows.h>
+#include <gtest/gtest.h>
+
+#include "common/unique_any.h"
+#include "test_fs.h"
+
+namespace tidewell::test {
+
+void runChildUntilMarker(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
+                         const std::wstring& marker) {
+    std::wstring self(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
+    ASSERT_GT(length, 0u);
+    self.resize(length);
+    std::wstring commandLine = L"\"" + self + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + suite +
+                               L".DISABLED_" + test;
+    SetEnvironmentVariableW(variable, L"1");
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const BOOL started =
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableW(variable, nullptr);
+    ASSERT_TRUE(started);
+    const unique_handle child(process.hProcess), thread(process.hThread);
+    for (int round = 0; round < 1000 && !exists(marker); ++round) Sleep(10);
+    ASSERT_TRUE(exists(marker)) << "the child did not get to its items";
+    ASSERT_TRUE(TerminateProcess(child.get(), 9));
+    WaitForSingleObject(child.get(), 10000);
+}
+
+}  // namespace tidewell::test

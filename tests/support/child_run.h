@@ -1,0 +1,16 @@
+#pragma once
+// A process that dies in the middle of its work, as an installer process can: one
+// disabled test of the running test program, run in a child and ended hard.
+#include <string>
+
+namespace tidewell::test {
+
+// Runs DISABLED_<test> of the running test program in a child process, with the
+// environment variable set that lets that test do its work, waits for the marker file
+// the child writes when it is where it should be stopped, then terminates it. Fatal
+// gtest failures when the child cannot be started, never writes the marker or cannot be
+// ended: call it under ASSERT_NO_FATAL_FAILURE.
+void runChildUntilMarker(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
+                         const std::wstring& marker);
+
+}  // namespace tidewell::test

@@ -1,16 +1,23 @@
-# Checks the built library's shape: PE32, only Windows system DLLs imported, msi.dll
+# Checks the built library's shape: PE32 (x86) or PE32+ (x64), only Windows system DLLs imported, msi.dll
 # imported by ordinal alone, and undecorated exports that are exactly the build's export
 # lists and exactly the Targets of the kit's CustomAction rows whose Source is the
 # library's Binary row. Wine passes an action bound to a missing export as a success
 # (Windows fails the installation with 1723), so this is where a misspelling shows.
-#   cmake -DDLL=<Tidewell.dll> -DOBJDUMP=<objdump> -DEXPORTS=<exports.txt>
+#   cmake -DDLL=<Tidewell.dll> -DARCH=<x86|x64> -DOBJDUMP=<objdump> -DEXPORTS=<exports.txt>
 #         -DKIT=<CustomAction.idt> -P check_library.cmake
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "objdump failed on ${DLL}")
 endif()
-if(NOT dump MATCHES "file format pei-i386")
-  message(FATAL_ERROR "not a PE32 (i386) image")
+if(ARCH STREQUAL "x64")
+  set(format "pei-x86-64")
+  set(kind "PE32+ (x86-64)")
+else()
+  set(format "pei-i386")
+  set(kind "PE32 (i386)")
+endif()
+if(NOT dump MATCHES "file format ${format}")
+  message(FATAL_ERROR "not a ${kind} image")
 endif()
 
 # Exports.
@@ -57,7 +64,7 @@ if(actual)
   list(REMOVE_ITEM missing ${actual})
 endif()
 if(missing)
-  message(FATAL_ERROR "the kit binds actions to exports that Tidewell.dll lacks: ${missing}")
+  message(FATAL_ERROR "the kit binds actions to exports that ${DLL} lacks: ${missing}")
 endif()
 if(unbound)
   message(FATAL_ERROR "exports that no CustomAction row of the kit binds: ${unbound}")
@@ -90,4 +97,4 @@ foreach(entry ${msi_entries})
     message(FATAL_ERROR "msi.dll function imported by name: ${entry}")
   endif()
 endforeach()
-message(STATUS "PE32, ${count} msi.dll imports by ordinal, exports: ${actual}")
+message(STATUS "${kind}, ${count} msi.dll imports by ordinal, exports: ${actual}")

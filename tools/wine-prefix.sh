@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Manages the Wine prefix that the tests and the demo run in.
+# Prefix chores run under wine64, which needs no 32-bit support from the machine.
 #   wine-prefix.sh create <build-dir>   make the prefix once (64-bit, no host-root drive,
 #                                       D: a second local drive, N: a network-typed drive,
 #                                       C:\tidewell pointing at the build's bin folder)
@@ -26,13 +27,13 @@ create)
   [ -f "$WINEPREFIX/.tidewell-ready" ] && exit 0
   rm -rf "$WINEPREFIX"
   mkdir -p "$build/bin" "$build/drives/d" "$build/drives/n"
-  WINEARCH=win64 detached wineboot -i
+  WINEARCH=win64 detached wine64 wineboot -i
   wineserver -w
   rm -f "$WINEPREFIX/dosdevices/z:"
   ln -sfn "$build/drives/d" "$WINEPREFIX/dosdevices/d:"
   ln -sfn "$build/drives/n" "$WINEPREFIX/dosdevices/n:"
   ln -sfn "$build/bin" "$WINEPREFIX/drive_c/tidewell"
-  wine reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f /reg:64 >/dev/null 2>&1
+  wine64 reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f /reg:64 >/dev/null 2>&1
   wineserver -k || true
   wineserver -w || true
   touch "$WINEPREFIX/.tidewell-ready"
@@ -42,7 +43,7 @@ start)
   # A running server answers -p by exiting at once; only the first start costs anything.
   if ! server_running; then
     detached wineserver -p
-    detached wine cmd /c exit
+    detached wine64 cmd /c exit
   fi
   ;;
 stop)

@@ -9,7 +9,7 @@ function(expect_failure name text says)
   set(copy ${WORK}/${name}.idt)
   file(WRITE ${copy} "${text}")
   execute_process(
-    COMMAND ${CMAKE_COMMAND} -DDLL=${DLL} -DOBJDUMP=${OBJDUMP} -DEXPORTS=${EXPORTS} -DKIT=${copy} -P ${CHECK}
+    COMMAND ${CMAKE_COMMAND} -DDLL=${DLL} -DARCH=${ARCH} -DOBJDUMP=${OBJDUMP} -DEXPORTS=${EXPORTS} -DKIT=${copy} -P ${CHECK}
     RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(rc EQUAL 0)
     message(FATAL_ERROR "${name}: the check passed on a kit that does not match the DLL")

@@ -201,6 +201,10 @@ std::wstring binFolder() {
     return folder.substr(0, folder.rfind(L'\\') + 1);
 }
 
+std::wstring libraryFile() { return sizeof(void*) == 8 ? L"Tidewell64.dll" : L"Tidewell.dll"; }
+
+std::wstring buildPlatform() { return sizeof(void*) == 8 ? L"x64" : L"Intel"; }
+
 std::wstring newGuid() {
     GUID guid;
     CoCreateGuid(&guid);
@@ -232,7 +236,7 @@ Package::Package(std::wstring name) : name_(std::move(name)), productCode_(newGu
     tables_[L"Component"];
     tables_[L"FeatureComponents"];
     tables_[L"CustomAction"];
-    tables_[L"Binary"] = {{L"Tidewell", binFolder() + L"Tidewell.dll"},
+    tables_[L"Binary"] = {{L"Tidewell", binFolder() + libraryFile()},
                           {L"TestActions", binFolder() + L"TestActions.dll"}};
 }
 
@@ -264,6 +268,12 @@ Package& Package::component(const std::wstring& name, int attributes, const std:
 Package& Package::rows(const std::wstring& table, const std::vector<Row>& rows) {
     auto& target = tables_[table];
     target.insert(target.end(), rows.begin(), rows.end());
+    built_ = false;
+    return *this;
+}
+
+Package& Package::platform(const std::wstring& platform) {
+    platform_ = platform;
     built_ = false;
     return *this;
 }
@@ -332,7 +342,8 @@ const std::wstring& Package::build() {
     MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_TITLE, VT_LPSTR, 0, nullptr, L"Installation Database");
     MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_SUBJECT, VT_LPSTR, 0, nullptr, name_.c_str());
     MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_AUTHOR, VT_LPSTR, 0, nullptr, L"Tidewell tests");
-    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_TEMPLATE, VT_LPSTR, 0, nullptr, L"Intel;1033");
+    const std::wstring templateText = platform_ + L";1033";
+    MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_TEMPLATE, VT_LPSTR, 0, nullptr, templateText.c_str());
     MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_REVNUMBER, VT_LPSTR, 0, nullptr, newGuid().c_str());
     MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_PAGECOUNT, VT_I4, 200, nullptr, nullptr);
     MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_WORDCOUNT, VT_I4, 2, nullptr, nullptr);

@@ -37,6 +37,10 @@ struct RunResult {
 
 // Where the test binaries live inside the prefix (C:\tidewell\).
 std::wstring binFolder();
+// The library of this build: "Tidewell.dll" (x86) or "Tidewell64.dll" (x64), in binFolder().
+std::wstring libraryFile();
+// The platform of the packages that carry it: "Intel" or "x64".
+std::wstring buildPlatform();
 std::wstring newGuid();
 
 // Whether a run writes the verbose log and hands every message to the capturing handler
@@ -70,6 +74,9 @@ public:
     Package& testAction(const std::wstring& action, int type, const std::wstring& exportName);
     // A deferred action at `number` that fails, so that everything before it rolls back.
     Package& failAt(int number);
+    // The platform field of the Template summary property ("Intel", "x64"); the build's
+    // own by default.
+    Package& platform(const std::wstring& platform);
     // Adds the custom table even when no row is written to it.
     Package& table(const std::wstring& name);
     // Leaves out the Binary table (Tidewell.dll and TestActions.dll): a package made
@@ -98,6 +105,7 @@ private:
     std::wstring productCode_;
     std::map<std::wstring, std::vector<Row>> tables_;
     std::vector<std::wstring> extraTables_;
+    std::wstring platform_ = buildPlatform();
     bool built_ = false;
     bool installed_ = false;
     int answer_ = 0;

@@ -10,6 +10,8 @@ set -euo pipefail
 cmd=$1
 build=$(cd "$2" && pwd)
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Debian keeps the 64-bit loader out of PATH.
+wine64=$(command -v wine64 || echo /usr/lib/wine/wine64)
 unset DISPLAY
 
 # Whether a wineserver for this prefix is up: its socket sits in a folder named after
@@ -27,13 +29,13 @@ create)
   [ -f "$WINEPREFIX/.tidewell-ready" ] && exit 0
   rm -rf "$WINEPREFIX"
   mkdir -p "$build/bin" "$build/drives/d" "$build/drives/n"
-  WINEARCH=win64 detached wine64 wineboot -i
+  WINEARCH=win64 detached "$wine64" wineboot -i
   wineserver -w
   rm -f "$WINEPREFIX/dosdevices/z:"
   ln -sfn "$build/drives/d" "$WINEPREFIX/dosdevices/d:"
   ln -sfn "$build/drives/n" "$WINEPREFIX/dosdevices/n:"
   ln -sfn "$build/bin" "$WINEPREFIX/drive_c/tidewell"
-  wine64 reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f /reg:64 >/dev/null 2>&1
+  "$wine64" reg add 'HKLM\Software\Wine\Drives' /v n: /d network /f /reg:64 >/dev/null 2>&1
   wineserver -k || true
   wineserver -w || true
   touch "$WINEPREFIX/.tidewell-ready"
@@ -43,7 +45,7 @@ start)
   # A running server answers -p by exiting at once; only the first start costs anything.
   if ! server_running; then
     detached wineserver -p
-    detached wine64 cmd /c exit
+    detached "$wine64" cmd /c exit
   fi
   ;;
 stop)

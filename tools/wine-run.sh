@@ -16,6 +16,7 @@ exe=$1; shift
 # The machine field of the PE header: 8664 is x86-64.
 pe=$(od -An -tu4 -j60 -N4 "$exe" | tr -d ' ')
 machine=$(od -An -tx2 -j$((pe + 4)) -N2 "$exe" | tr -d ' ')
-loader=wine; [ "$machine" = 8664 ] && loader=wine64
+# Debian keeps the 64-bit loader out of PATH.
+loader=wine; [ "$machine" = 8664 ] && loader=$(command -v wine64 || echo /usr/lib/wine/wine64)
 cd "$WINEPREFIX/drive_c/tidewell"
 exec "$loader" "C:\\tidewell\\$(basename "$exe")" "$@"

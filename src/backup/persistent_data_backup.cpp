@@ -21,6 +21,14 @@ void dropTrailingBackslashes(std::wstring& path) {
     while (path.size() > 1 && path.back() == L'\\') path.pop_back();
 }
 
+// Registry items are copied in the library's own view: lines name it where 64-bit
+// Windows has two.
+std::wstring viewNote(const std::wstring& path) {
+    if (!isRegistryPath(path)) return {};
+    const std::wstring name = viewName(RegistryView::Own);
+    return name.empty() ? name : concat({L" (", name, L")"});
+}
+
 // One log line for every item restored or not, and one for each store that keeps copies.
 class RestoreLog final : public RestoreReport {
 public:
@@ -30,7 +38,7 @@ public:
                 bool restored) override {
         if (!restored) log_.line({L"could not restore ", path, L"; the copy stays in ", stored});
         else if (store.isNetworkStore()) log_.line({L"restore of ", path, L" goes into the user's script"});
-        else log_.line({L"restored ", path});
+        else log_.line({L"restored ", path, viewNote(path)});
     }
     void onStoreKept(const UndoStore& store) override {
         log_.line({L"what could not be restored stays in ", store.recordedLocation()});
@@ -140,7 +148,7 @@ void PersistentDataBackup::backUp() {
         else if (!isRegistryPath(path) && isNetworkPath(path))
             log_.line({row, L": ", path, L" is copied by the user's script"});
         else
-            log_.line({row, L": backed up ", path});
+            log_.line({row, L": backed up ", path, viewNote(path)});
     }
     script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
     if (transaction.saveJournal())

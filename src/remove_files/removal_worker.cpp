@@ -22,6 +22,7 @@ void RemovalWorker::load(const ActionData& data) {
     entries_.clear();
     if (data.groupCount() != 1) {
         if (data.groupCount() > 1) log_.line({L"work list ignored: it holds ", toDecimal(data.groupCount()), L" groups"});
+        else log_.line(L"the work list holds no items");
         return;
     }
     for (const auto& fields : data.group(0)) {

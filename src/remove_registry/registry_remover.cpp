@@ -9,7 +9,11 @@ namespace {
 
 constexpr wchar_t kWholeKey[] = L"-";
 
-std::wstring viewNote(RegistryView view) { return view == RegistryView::Native ? L" (native 64-bit view)" : L""; }
+// Every line names the view where 64-bit Windows has two.
+std::wstring viewNote(RegistryView view) {
+    const std::wstring name = viewName(view);
+    return name.empty() ? name : concat({L" (", name, L")"});
+}
 
 }  // namespace
 
@@ -82,7 +86,8 @@ bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, Registry
     const PathParts parts = splitAtLastBackslash(key);
     const RegistryKey parentKey(root, parts.parent, IfMissing::Fail, access);
     if (!parentKey.isOpen()) {
-        log_.line({L"key ", shown, L" not removed: its parent key does not exist or cannot be opened"});
+        log_.line({L"key ", shown, L" not removed: its parent key does not exist or cannot be opened (error ",
+                   toDecimal(parentKey.error()), L")"});
         return false;
     }
     if (deleteKeyTree(parentKey.handle(), parts.leaf, viewAccess(view))) return true;
@@ -97,7 +102,8 @@ bool RegistryRemover::removeValue(HKEY root, const std::wstring& key, const std:
     if (refusedForEmptyComponent(concat({L"value ", shown}), key)) return false;
     const RegistryKey registryKey(root, key, IfMissing::Fail, KEY_ALL_ACCESS | viewAccess(view));
     if (!registryKey.isOpen()) {
-        log_.line({L"value ", shown, L" not removed: its key does not exist or cannot be opened"});
+        log_.line({L"value ", shown, L" not removed: its key does not exist or cannot be opened (error ",
+                   toDecimal(registryKey.error()), L")"});
         return false;
     }
     if (registryKey.deleteValue(name)) return true;

@@ -6,6 +6,7 @@
 
 #include "common/text.h"
 #include "win/tree_move.h"
+#include "win/wow64_paths.h"
 
 namespace tidewell {
 
@@ -64,7 +65,7 @@ std::wstring resolvedComponents(const std::wstring& rest) {
 
 }  // namespace
 
-std::wstring extendedPath(const std::wstring& path) {
+std::wstring prefixedPath(const std::wstring& path) {
     if (path.rfind(L"\\\\?\\", 0) == 0 || path.rfind(L"\\\\.\\", 0) == 0) return path;
     std::wstring work = path;
     for (auto& c : work)
@@ -80,6 +81,8 @@ std::wstring extendedPath(const std::wstring& path) {
     }
     return path;
 }
+
+std::wstring extendedPath(const std::wstring& path) { return libraryFileSystemPath(prefixedPath(path)); }
 
 std::wstring tempFolder() {
     wchar_t probe[1];

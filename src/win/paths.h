@@ -30,7 +30,11 @@ PathParts splitAtLastBackslash(const std::wstring& path);
 bool isDriveRoot(const std::wstring& path);
 // The full path in its "\\?\" form ("\\?\UNC\" for a share), with slashes as
 // backslashes, doubled backslashes single and "." and ".." resolved, since the prefix
-// turns all of that off. A relative path, or one already prefixed, is returned as it is.
+// turns all of that off. A relative path, or one already prefixed, keeps its text.
+std::wstring prefixedPath(const std::wstring& path);
+// The path that the library's file calls use: prefixedPath, and in the 64-bit build
+// System32 and Sysnative mapped as WOW64 maps them for the 32-bit build
+// (libraryFileSystemPath), so that both builds reach the same file.
 std::wstring extendedPath(const std::wstring& path);
 
 // File system.

@@ -117,7 +117,31 @@ bool CachedAnswer::get() {
 
 bool isWow64() { return g_wow64.get(); }
 
-REGSAM viewAccess(RegistryView view) { return view == RegistryView::Native && isWow64() ? KEY_WOW64_64KEY : 0; }
+REGSAM viewAccess(RegistryView view) {
+#if defined(_WIN64)
+    // The native view is this process's default; it is named all the same, because no
+    // view bits at all means the library's own view to RegistryKey and deleteKeyTree.
+    return view == RegistryView::Native ? KEY_WOW64_64KEY : KEY_WOW64_32KEY;
+#else
+    return view == RegistryView::Native && isWow64() ? KEY_WOW64_64KEY : 0;
+#endif
+}
+
+std::wstring viewName(RegistryView view) {
+#if !defined(_WIN64)
+    if (!isWow64()) return {};
+#endif
+    return view == RegistryView::Native ? L"native 64-bit view" : L"32-bit view";
+}
+
+namespace {
+
+constexpr REGSAM kViewBits = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
+
+// The view bits asked for, or the library's own view when none are.
+REGSAM withView(REGSAM access) { return (access & kViewBits) ? access : access | viewAccess(RegistryView::Own); }
+
+}  // namespace
 
 RegistryKey::RegistryKey(HKEY root, const std::wstring& subkey, IfMissing ifMissing, REGSAM extraAccess) {
     open(root, subkey, ifMissing, extraAccess);
@@ -131,11 +155,13 @@ RegistryKey::RegistryKey(const std::wstring& fullPath, IfMissing ifMissing, REGS
 
 void RegistryKey::open(HKEY root, const std::wstring& subkey, IfMissing ifMissing, REGSAM extraAccess) {
     root_ = root;
+    extraAccess = withView(extraAccess);
+    view_ = extraAccess & kViewBits;
     if (ifMissing == IfMissing::Create) {
-        ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | extraAccess,
-                          nullptr, key_.put(), nullptr);
+        error_ = ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                   KEY_ALL_ACCESS | extraAccess, nullptr, key_.put(), nullptr);
     } else {
-        ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | extraAccess, key_.put());
+        error_ = ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | extraAccess, key_.put());
     }
 }
 
@@ -143,9 +169,6 @@ bool RegistryKey::deleteValue(const std::wstring& name) const {
     return isOpen() && ::RegDeleteValueW(handle(), name.c_str()) == ERROR_SUCCESS;
 }
 
-bool RegistryKey::deleteSubkey(const std::wstring& name) const {
-    return isOpen() && ::RegDeleteKeyW(handle(), name.c_str()) == ERROR_SUCCESS;
-}
 
 bool copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination) {
     if (const auto regCopyTree = advapiFunction<RegCopyTreeFunction>("RegCopyTreeW"))
@@ -168,6 +191,8 @@ bool deleteKeyInView(HKEY key, const std::wstring& subkey, REGSAM view) {
 
 }  // namespace
 
+bool RegistryKey::deleteSubkey(const std::wstring& name) const { return isOpen() && deleteKeyInView(handle(), name, view_); }
+
 bool hasEmptyComponent(const std::wstring& subkey) {
     return subkey.empty() || subkey.front() == L'\\' || subkey.back() == L'\\' ||
            subkey.find(L"\\\\") != std::wstring::npos;
@@ -177,6 +202,7 @@ bool hasEmptyComponent(const std::wstring& subkey) {
 // SHDeleteKeyW delete the last key with RegDeleteKeyW, in the process's own view.
 bool deleteKeyTree(HKEY key, const std::wstring& subkey, REGSAM view) {
     if (subkey.empty()) return false;
+    view = withView(view & kViewBits);
     bool all = true;
     {
         unique_hkey tree;

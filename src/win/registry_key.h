@@ -51,18 +51,24 @@ private:
     bool known_ = false;
     bool value_ = false;
 };
-// Which registry view a key is opened in: the library's own (32-bit) view, or the native
-// (64-bit) view that a 64-bit component's rows name.
+// Which registry view a key is opened in: the library's own view, which is the 32-bit view
+// of 64-bit Windows (the default view of the 32-bit library), or the native 64-bit view
+// that a 64-bit component's rows name. Both builds open the same keys for the same row.
 enum class RegistryView { Own, Native };
-// The extra access that reaches the view: KEY_WOW64_64KEY for the native view when the
-// process runs under WOW64, else nothing.
+// The extra access that reaches the view. The 32-bit build: KEY_WOW64_64KEY for the native
+// view when it runs under WOW64, else nothing. The 64-bit build: KEY_WOW64_32KEY for its
+// own view, KEY_WOW64_64KEY (its default view) for the native one.
 REGSAM viewAccess(RegistryView view);
+// The view's name for log lines: "32-bit view" or "native 64-bit view" on 64-bit Windows, empty
+// where there is only one view (32-bit Windows).
+std::wstring viewName(RegistryView view);
 
 // What opening a key does when the key does not exist.
 enum class IfMissing { Fail, Create };
 
 // One open key, closed at the end of its scope. Not open (handle null) when opening or
-// creating failed; an empty subkey path opens the root itself.
+// creating failed; an empty subkey path opens the root itself. The key is opened in the
+// library's own view (viewAccess(RegistryView::Own)) unless extraAccess names a view.
 class RegistryKey {
 public:
     // Fail opens an existing key with KEY_READ | extraAccess; Create opens or creates the
@@ -75,18 +81,22 @@ public:
     RegistryKey& operator=(const RegistryKey&) = delete;
 
     bool isOpen() const { return key_.is_valid(); }
+    // The Win32 error of the open or create; 0 when the key is open.
+    LONG error() const { return error_; }
     HKEY handle() const { return key_.get(); }
     HKEY root() const { return root_; }
 
     // Deletes one value; the empty name is the key's default value.
     bool deleteValue(const std::wstring& name) const;
-    // Deletes a subkey that has no subkeys of its own; fails for any other.
+    // Deletes a subkey that has no subkeys of its own, in the key's view; fails for any other.
     bool deleteSubkey(const std::wstring& name) const;
 
 private:
     void open(HKEY root, const std::wstring& subkey, IfMissing ifMissing, REGSAM extraAccess);
 
     HKEY root_ = nullptr;
+    REGSAM view_ = 0;
+    LONG error_ = ERROR_INVALID_HANDLE;
     unique_hkey key_;
 };
 
@@ -95,7 +105,7 @@ private:
 bool copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination);
 
 // Removes key\subkey with all its values and subkeys, every step in the view given
-// (viewAccess; 0 for the process's own). The empty subkey is refused: it would name the
+// (viewAccess; 0 for the library's own). The empty subkey is refused: it would name the
 // key itself, and this never empties a key it was not asked to remove. Parts removed
 // before a failure stay removed.
 bool deleteKeyTree(HKEY key, const std::wstring& subkey, REGSAM view = 0);

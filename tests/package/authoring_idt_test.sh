@@ -13,7 +13,7 @@ dll=$3
 arch=${4:-x86}
 authoring=$source_dir/authoring
 wine=wine platform=Intel
-[ "$arch" = x64 ] && wine=wine64 platform=x64
+[ "$arch" = x64 ] && wine=$(command -v wine64 || echo /usr/lib/wine/wine64) platform=x64
 
 "$source_dir/tools/wine-prefix.sh" start "$build" >/dev/null
 export WINEPREFIX="$build/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -38,7 +38,7 @@ log_has() { log_text "$1" | grep -qF -- "$2"; }
 library_lines() { log_text "$1" | grep -E '(OnPromptUserBasicUI|OnVu[A-Za-z]+):' || true; }
 
 # A product left behind by an earlier, interrupted run goes first.
-$wine msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
+"$wine" msiexec /x "$product_code" /qn >/dev/null 2>&1 || true
 rm -rf "$work" "$data"
 mkdir -p "$work/Binary" "$data"
 printf 'old log\r\n' >"$data/stale.log"
@@ -94,14 +94,14 @@ msibuild kit.msi -q "INSERT INTO \`VU_RemoveFile\` (\`RemoveFile\`, \`Condition\
 # The kit's own package comes out of tidewell-check clean, and the check changes nothing.
 checker="$build/bin/tidewell-check.exe"
 before=$(md5sum kit.msi)
-check_output=$(cd "$build/bin" && $wine "$checker" "$msi" 2>&1) && check_code=0 || check_code=$?
+check_output=$(cd "$build/bin" && "$wine" "$checker" "$msi" 2>&1) && check_code=0 || check_code=$?
 echo "--- tidewell-check:"; echo "$check_output"
 check "tidewell-check finds nothing (exit code $check_code)" test "$check_code" = 0
 check "tidewell-check reports no finding" grep -q "0 error(s), 0 warning(s)" <<<"$check_output"
 check "tidewell-check leaves the package as it was" test "$before" = "$(md5sum kit.msi)"
 
 install_code=0
-$wine msiexec /i "$msi" /qn /l*v 'C:\tw-authoring-idt\install.log' >/dev/null 2>&1 || install_code=$?
+"$wine" msiexec /i "$msi" /qn /l*v 'C:\tw-authoring-idt\install.log' >/dev/null 2>&1 || install_code=$?
 echo "--- the library's lines of the installation log:"
 library_lines install.log
 check "the installation succeeds (exit code $install_code)" test "$install_code" = 0
@@ -112,7 +112,7 @@ check "the file named by VU_RemoveFile is removed" test ! -e "$data/stale.log"
 check "the file not named stays" test -e "$data/keep.txt"
 
 uninstall_code=0
-$wine msiexec /x "$msi" /qn /l*v 'C:\tw-authoring-idt\uninstall.log' >/dev/null 2>&1 || uninstall_code=$?
+"$wine" msiexec /x "$msi" /qn /l*v 'C:\tw-authoring-idt\uninstall.log' >/dev/null 2>&1 || uninstall_code=$?
 echo "--- the library's lines of the uninstallation log:"
 library_lines uninstall.log
 check "the uninstallation succeeds (exit code $uninstall_code)" test "$uninstall_code" = 0

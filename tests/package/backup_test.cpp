@@ -112,7 +112,7 @@ struct PersistentFixture {
         for (const auto& key : keys) {
             regSetString(key.root, key.key, L"a", L"changed");
             tidewell::unique_hkey handle;
-            ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(key.root, key.key.c_str(), 0, KEY_ALL_ACCESS, handle.put()));
+            ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(key.root, key.key.c_str(), 0, KEY_ALL_ACCESS | kLibraryView, handle.put()));
             RegDeleteValueW(handle.get(), L"b");
             regDeleteTree(key.root, key.key + L"\\sub");
             regSetString(key.root, key.key, L"added", L"x");

@@ -203,6 +203,15 @@ std::wstring binFolder() {
 
 std::wstring libraryFile() { return sizeof(void*) == 8 ? L"Tidewell64.dll" : L"Tidewell.dll"; }
 
+// The DLL that packages carry: this build's, or the one that TIDEWELL_TEST_LIBRARY names
+// in the bin folder (the 32-bit DLL, installed by the 64-bit test program where 32-bit
+// test programs cannot run).
+std::wstring packagedLibrary() {
+    wchar_t chosen[MAX_PATH];
+    const DWORD length = GetEnvironmentVariableW(L"TIDEWELL_TEST_LIBRARY", chosen, MAX_PATH);
+    return binFolder() + (length > 0 && length < MAX_PATH ? std::wstring(chosen, length) : libraryFile());
+}
+
 std::wstring buildPlatform() { return sizeof(void*) == 8 ? L"x64" : L"Intel"; }
 
 std::wstring newGuid() {
@@ -236,7 +245,7 @@ Package::Package(std::wstring name) : name_(std::move(name)), productCode_(newGu
     tables_[L"Component"];
     tables_[L"FeatureComponents"];
     tables_[L"CustomAction"];
-    tables_[L"Binary"] = {{L"Tidewell", binFolder() + libraryFile()},
+    tables_[L"Binary"] = {{L"Tidewell", packagedLibrary()},
                           {L"TestActions", binFolder() + L"TestActions.dll"}};
 }
 

@@ -48,7 +48,7 @@ bool runUnix(const std::string& program, const std::string& arguments, const std
     WaitForSingleObject(process.hProcess, 10000);
     for (int round = 0; round < 500; ++round) {
         WIN32_FIND_DATAW data;
-        const unique_hfind found(FindFirstFileW(extendedPath(path).c_str(), &data));
+        const unique_hfind found(FindFirstFileW(prefixedPath(path).c_str(), &data));
         if (found.is_valid() == present) return true;
         Sleep(10);
     }
@@ -73,7 +73,7 @@ bool removeUnixTree(const std::wstring& path) {
 }
 
 void removeTree(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
+    const DWORD attributes = GetFileAttributesW(prefixedPath(path).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
         removeUnixLink(path);  // never what it points to
@@ -81,38 +81,38 @@ void removeTree(const std::wstring& path) {
     }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
         WIN32_FIND_DATAW data;
-        const unique_hfind find(FindFirstFileW(extendedPath(path + L"\\*").c_str(), &data));
+        const unique_hfind find(FindFirstFileW(prefixedPath(path + L"\\*").c_str(), &data));
         if (find) {
             do {
                 const std::wstring name = data.cFileName;
                 if (name != L"." && name != L"..") removeTree(path + L"\\" + name);
             } while (FindNextFileW(find.get(), &data));
         }
-        SetFileAttributesW(extendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-        RemoveDirectoryW(extendedPath(path).c_str());
+        SetFileAttributesW(prefixedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        RemoveDirectoryW(prefixedPath(path).c_str());
     } else {
-        SetFileAttributesW(extendedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(extendedPath(path).c_str());
+        SetFileAttributesW(prefixedPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(prefixedPath(path).c_str());
     }
 }
 
 void makeFolder(const std::wstring& path) {
     for (size_t at = path.find(L'\\', 3); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-        CreateDirectoryW(extendedPath(path.substr(0, at)).c_str(), nullptr);
-    CreateDirectoryW(extendedPath(path).c_str(), nullptr);
+        CreateDirectoryW(prefixedPath(path.substr(0, at)).c_str(), nullptr);
+    CreateDirectoryW(prefixedPath(path).c_str(), nullptr);
 }
 
 void writeFile(const std::wstring& path, const std::string& content) {
     makeFolder(path.substr(0, path.rfind(L'\\')));
     const unique_hfile file(
-        CreateFileW(extendedPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        CreateFileW(prefixedPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file) return;
     DWORD written = 0;
     WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
 }
 
 std::string readFile(const std::wstring& path) {
-    const unique_hfile file(CreateFileW(extendedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+    const unique_hfile file(CreateFileW(prefixedPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return {};
     std::string content(GetFileSize(file.get(), nullptr), '\0');
     DWORD read = 0;
@@ -121,19 +121,19 @@ std::string readFile(const std::wstring& path) {
     return content;
 }
 
-bool exists(const std::wstring& path) { return GetFileAttributesW(extendedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool exists(const std::wstring& path) { return GetFileAttributesW(prefixedPath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool isDirectory(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(extendedPath(path).c_str());
+    const DWORD attributes = GetFileAttributesW(prefixedPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(extendedPath(path).c_str()); }
+DWORD attributesOf(const std::wstring& path) { return GetFileAttributesW(prefixedPath(path).c_str()); }
 
 namespace {
 void listInto(const std::wstring& root, const std::wstring& relative, std::vector<std::wstring>& names) {
     WIN32_FIND_DATAW data;
-    const unique_hfind find(FindFirstFileW(extendedPath(root + (relative.empty() ? L"" : L"\\" + relative) + L"\\*").c_str(), &data));
+    const unique_hfind find(FindFirstFileW(prefixedPath(root + (relative.empty() ? L"" : L"\\" + relative) + L"\\*").c_str(), &data));
     if (!find) return;
     do {
         const std::wstring name = data.cFileName;

@@ -44,12 +44,16 @@ std::vector<std::wstring> recycleBins();
 // The undo journal in the temporary folder.
 std::wstring journalPath();
 
-// Registry: a key path under a root, in the view that the 64-bit flag selects.
-void regDeleteTree(HKEY root, const std::wstring& key, REGSAM view = 0);
+// The library's own registry view in either build: the 32-bit view of 64-bit Windows, the
+// default of the 32-bit library and what the 64-bit one asks for.
+constexpr REGSAM kLibraryView = KEY_WOW64_32KEY;
+
+// Registry: a key path under a root, in the view given (KEY_WOW64_32KEY or KEY_WOW64_64KEY).
+void regDeleteTree(HKEY root, const std::wstring& key, REGSAM view = kLibraryView);
 void regSetString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& value,
-                  REGSAM view = 0);
-bool regKeyExists(HKEY root, const std::wstring& key, REGSAM view = 0);
-bool regValueExists(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0);
-std::wstring regGetString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = 0);
+                  REGSAM view = kLibraryView);
+bool regKeyExists(HKEY root, const std::wstring& key, REGSAM view = kLibraryView);
+bool regValueExists(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = kLibraryView);
+std::wstring regGetString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = kLibraryView);
 
 }  // namespace tidewell::test

@@ -11,7 +11,7 @@ DWORD WINAPI idleThread(LPVOID) { return 0; }
 // The loader calls DllMain for process and thread attach and detach; a FALSE answer to
 // the process attach would make LoadLibrary fail.
 TEST(LibraryLoad, LoadsAndUnloadsWithThreadsComingAndGoing) {
-    tidewell::unique_hmodule library(LoadLibraryW((tidewell::test::binFolder() + L"Tidewell.dll").c_str()));
+    tidewell::unique_hmodule library(LoadLibraryW((tidewell::test::binFolder() + tidewell::test::libraryFile()).c_str()));
     ASSERT_TRUE(library);
     const tidewell::unique_handle thread(CreateThread(nullptr, 0, idleThread, nullptr, 0, nullptr));
     ASSERT_TRUE(thread);

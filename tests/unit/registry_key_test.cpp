@@ -196,14 +196,27 @@ TEST(RegistryKey, TreeDeletionStaysInTheViewTheParentWasOpenedIn) {
     regDeleteTree(HKEY_LOCAL_MACHINE, L"Software\\TidewellView", KEY_WOW64_32KEY);
 }
 
-TEST(RegistryKey, Wow64AnswerAndViewAccess) {
+TEST(RegistryKey, Wow64AnswerViewAccessAndViewNamesOfEachBuild) {
     BOOL direct = FALSE;
     ASSERT_TRUE(IsWow64Process(GetCurrentProcess(), &direct));
-    // The test prefix is 64-bit: this 32-bit program runs under WOW64.
-    EXPECT_TRUE(direct);
     EXPECT_EQ(direct != FALSE, isWow64());
-    EXPECT_EQ(static_cast<REGSAM>(KEY_WOW64_64KEY), viewAccess(RegistryView::Native));
-    EXPECT_EQ(0u, viewAccess(RegistryView::Own));
+    // The test prefix is 64-bit Windows. The same two views for both builds: the library's
+    // own is the 32-bit view (the 32-bit build's default, asked for by the 64-bit one),
+    // the native one is the 64-bit view.
+    const struct {
+        RegistryView view;
+        REGSAM access32, access64;
+        const wchar_t* name;
+    } cases[] = {
+        {RegistryView::Own, 0, KEY_WOW64_32KEY, L"32-bit view"},
+        {RegistryView::Native, KEY_WOW64_64KEY, KEY_WOW64_64KEY, L"native 64-bit view"},
+    };
+    const bool build64 = sizeof(void*) == 8;
+    EXPECT_EQ(!build64, direct != FALSE) << "a 32-bit test program runs under WOW64, a 64-bit one does not";
+    for (const auto& c : cases) {
+        EXPECT_EQ(build64 ? c.access64 : c.access32, viewAccess(c.view)) << toUtf8(c.name);
+        EXPECT_EQ(c.name, viewName(c.view));
+    }
 }
 
 namespace {

@@ -17,7 +17,9 @@
 #include <string>
 #include <vector>
 
+#include "common/text.h"
 #include "package.h"
+#include "win/paths.h"
 #include "test_fs.h"
 
 using namespace tidewell::test;
@@ -112,7 +114,8 @@ void figureSize(const std::wstring& dll) {
     GetFileAttributesExW(dll.c_str(), GetFileExInfoStandard, &data);
     const double kib = data.nFileSizeLow / 1024.0;
     char detail[96];
-    std::snprintf(detail, sizeof detail, "Tidewell.dll %lu bytes (%.1f KiB) of 200 KiB", data.nFileSizeLow, kib);
+    std::snprintf(detail, sizeof detail, "%s %lu bytes (%.1f KiB) of 200 KiB", tidewell::toUtf8(tidewell::leafName(dll)).c_str(),
+                  data.nFileSizeLow, kib);
     printRatio("size", kib / 200.0, detail, "<= 1.0", kib <= 200.0);
 }
 
@@ -258,7 +261,7 @@ void figureFixedCost(int runs, const std::wstring& noopDll) {
     const std::string detail = "library adds " + seconds(withLibrary - none) + ", minimal DLL adds " +
                                seconds(withNoop - none) + " to " + seconds(none);
     printRatio("7 immediate actions, no rows", ratio, detail.c_str(), "<= 1.2", ratio <= 1.2);
-    const std::string part = "7 calls of a one-line export of Tidewell.dll add " + seconds(withLight - none);
+    const std::string part = "7 calls of a one-line export of " + tidewell::toUtf8(libraryFile()) + " add " + seconds(withLight - none);
     printRatio("  of which the DLL (size, loading)", (withLight - none) / (withNoop - none), part.c_str(), "-", true);
 }
 
@@ -317,7 +320,7 @@ int wmain(int argc, wchar_t** argv) {
     }
     if (figures.empty()) figures = {L"size", L"fixed", L"rows", L"rollback", L"commit", L"backup"};
     for (const auto& figure : figures) {
-        if (figure == L"size") figureSize(bin + L"Tidewell.dll");
+        if (figure == L"size") figureSize(bin + libraryFile());
         else if (figure == L"fixed") figureFixedCost(runs * 3, bin + L"NoopAction.dll");
         else if (figure == L"rows") figureRows(runs);
         else if (figure == L"rollback") figureRollback(runs);

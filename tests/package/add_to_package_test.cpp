@@ -191,3 +191,67 @@ TEST(AddToPackage, RefusesPackagesItMustNotChangeAndLeavesThemAsTheyWere) {
         DeleteFileW(path.c_str());
     }
 }
+
+namespace {
+
+// The bytes of the Binary row's stream.
+std::string binaryStream(const std::wstring& path, const std::wstring& name) {
+    unique_msihandle database, view, record;
+    const std::wstring statement = L"SELECT `Data` FROM `Binary` WHERE `Name`='" + name + L"'";
+    if (::MsiOpenDatabaseW(path.c_str(), reinterpret_cast<LPCWSTR>(MSIDBOPEN_READONLY), database.put()) != 0 ||
+        ::MsiDatabaseOpenViewW(database.get(), statement.c_str(), view.put()) != 0 ||
+        ::MsiViewExecute(view.get(), 0) != 0 || ::MsiViewFetch(view.get(), record.put()) != 0)
+        return {};
+    std::string bytes;
+    char chunk[65536];
+    for (DWORD read = sizeof chunk; read == sizeof chunk;) {
+        read = sizeof chunk;
+        if (::MsiRecordReadStream(record.get(), 1, chunk, &read) != ERROR_SUCCESS) return {};
+        bytes.append(chunk, read);
+    }
+    return bytes;
+}
+
+}  // namespace
+
+TEST(AddToPackage, ChoosesTheLibraryByThePackagesPlatformAndRefusesOtherPlatforms) {
+    // Each package platform (the Template summary property) and --platform, beside the DLL
+    // that goes into the Binary row; no DLL: refused, the package's bytes unchanged.
+    const struct {
+        const wchar_t* name;
+        const wchar_t* platform;
+        std::vector<std::wstring> flags;
+        const wchar_t* library;  // nullptr: refused
+    } cases[] = {
+        {L"platform-intel", L"Intel", {}, L"Tidewell.dll"},
+        {L"platform-x64", L"x64", {}, L"Tidewell64.dll"},
+        {L"platform-x64-chosen-intel", L"x64", {L"--platform", L"Intel"}, L"Tidewell.dll"},
+        {L"platform-intel64", L"Intel64", {}, nullptr},
+        {L"platform-arm64", L"Arm64", {}, nullptr},
+        {L"platform-empty", L"", {}, nullptr},
+        {L"platform-chosen-other", L"Intel", {L"--platform", L"Arm64"}, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(toUtf8(c.name));
+        Package package(c.name);
+        package.component(L"Main").withoutBinaries().platform(c.platform);
+        const std::wstring path = package.build();
+        const std::string before = readFile(path);
+        std::vector<std::wstring> arguments = {path};
+        arguments.insert(arguments.end(), c.flags.begin(), c.flags.end());
+        const ToolRun add = test::runTool(L"tidewell-add.exe", arguments);
+        if (!c.library) {
+            EXPECT_EQ(1u, add.code) << add.output;
+            EXPECT_NE(std::string::npos, add.output.find("tidewell-add: refused: ")) << add.output;
+            EXPECT_NE(std::string::npos, add.output.find("Tidewell.dll serves Intel packages and Tidewell64.dll x64"))
+                << add.output;
+            EXPECT_EQ(before, readFile(path)) << "a refused package keeps its bytes";
+            continue;
+        }
+        EXPECT_EQ(0u, add.code) << add.output;
+        EXPECT_NE(std::string::npos, add.output.find("added " + toUtf8(c.library))) << add.output;
+        const std::string expected = readFile(binFolder() + c.library);
+        ASSERT_FALSE(expected.empty()) << toUtf8(c.library) << " is not in the bin folder (build both libraries)";
+        EXPECT_TRUE(binaryStream(path, L"Tidewell") == expected) << "the Binary row holds " << toUtf8(c.library);
+    }
+}

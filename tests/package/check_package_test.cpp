@@ -70,6 +70,7 @@ struct Case {
     std::string severity;
     std::vector<std::wstring> statements;  // plant the mistake in the clean package
     std::vector<std::wstring> arguments = {};  // after the package's path
+    std::wstring platform = {};                // the package's Template platform, when not the build's
 };
 
 const std::wstring kNotADll = L"C:\\tw-packages\\not-a-dll.txt";
@@ -96,6 +97,8 @@ const std::vector<Case>& plantedMistakes() {
          {L"UPDATE `RemoveRegistry` SET `Key`='[UNSETKEY]' WHERE `RemoveRegistry`='rr1'"}},
         {"root-path", "error", {L"UPDATE `VU_PersistentData` SET `Path`='C:\\' WHERE `PersistentRow`='pd1'"}},
         {"not-a-dll", "error", {}, {kNotADll}},
+        // The 64-bit DLL given for an Intel package.
+        {"library-platform", "error", {}, {binFolder() + L"Tidewell64.dll"}, L"Intel"},
         {"missing-export", "error",
          {L"UPDATE `CustomAction` SET `Target`='OnVuRemoveFilesComit' WHERE `Action`='VU_VuRemoveFilesCommit'"}},
         {"action-type", "error", {L"UPDATE `CustomAction` SET `Type`=3329 WHERE `Action`='VU_VuRemoveFilesCommit'"}},
@@ -121,7 +124,8 @@ TEST(CheckPackage, CleanPackagesPassAndPrintTheLibraryVersion) {
         EXPECT_EQ(0u, check.run.code) << check.run.output;
         EXPECT_TRUE(check.codes.empty()) << check.run.output;
         EXPECT_NE(std::string::npos, check.run.output.find("0 error(s), 0 warning(s)")) << check.run.output;
-        EXPECT_NE(std::string::npos, check.run.output.find("Binary row Tidewell holds Tidewell.dll version " TIDEWELL_VERSION))
+        EXPECT_NE(std::string::npos,
+                  check.run.output.find("Binary row Tidewell holds " + toUtf8(libraryFile()) + " version " TIDEWELL_VERSION))
             << check.run.output;
         EXPECT_TRUE(check.unchanged) << "the package was changed";
     }
@@ -133,6 +137,7 @@ TEST(CheckPackage, EachPlantedMistakeIsCaughtWithItsCode) {
         SCOPED_TRACE(c.code);
         Package package(L"check-" + fromUtf8(c.code));
         buildCleanPackage(package);
+        if (!c.platform.empty()) package.platform(c.platform);
         package.build();
         ASSERT_NO_THROW(executeStatements(package.path(), c.statements));
         const CheckRun check = checkReadOnly(package.path(), c.arguments);

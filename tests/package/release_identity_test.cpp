@@ -51,7 +51,7 @@ bool has(const std::string& output, const std::string& text) { return output.fin
 
 TEST(ReleaseIdentity, LibraryAndToolsCarryTheProjectVersion) {
     const std::wstring version = fromUtf8(TIDEWELL_VERSION);
-    for (const wchar_t* file : {L"Tidewell.dll", L"tidewell-add.exe", L"tidewell-check.exe"}) {
+    for (const std::wstring& file : {libraryFile(), std::wstring(L"tidewell-add.exe"), std::wstring(L"tidewell-check.exe")}) {
         SCOPED_TRACE(toUtf8(file));
         const VersionInfo info = versionOf(binFolder() + file);
         EXPECT_EQ(version, info.fixed);
@@ -69,9 +69,10 @@ TEST(ReleaseIdentity, ToolsPrintTheVersionsTheyPutReplaceAndFind) {
         std::vector<Row> binary;  // the package's Binary rows before tidewell-add
         std::string replaced;     // what tidewell-add says it replaces
     };
+    const std::string library = toUtf8(libraryFile());  // the DLL of the package's platform, the build's
     const std::vector<Case> cases = {
-        {L"version-new", {}, "the package had no Tidewell.dll before"},
-        {L"version-update", {{L"Tidewell", binFolder() + L"TestActions.dll"}}, "it replaces Tidewell.dll version 0.1.0"},
+        {L"version-new", {}, "the package had no Tidewell.dll or Tidewell64.dll before"},
+        {L"version-update", {{L"Tidewell", binFolder() + L"TestActions.dll"}}, "it replaces " + library + " version 0.1.0"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(toUtf8(c.name));
@@ -81,13 +82,13 @@ TEST(ReleaseIdentity, ToolsPrintTheVersionsTheyPutReplaceAndFind) {
         package.build();
         const ToolRun add = runTool(L"tidewell-add.exe", {package.path()});
         EXPECT_EQ(0u, add.code) << add.output;
-        EXPECT_TRUE(has(add.output, "added Tidewell.dll version " TIDEWELL_VERSION " to ")) << add.output;
+        EXPECT_TRUE(has(add.output, "added " + library + " version " TIDEWELL_VERSION " to ")) << add.output;
         EXPECT_TRUE(has(add.output, c.replaced)) << add.output;
         // Wine 8 keeps a Binary row's old stream when the row is deleted and inserted
         // again (Windows replaces it), so the checker's reading is compared only where
         // the row is new.
         if (!c.binary.empty()) continue;
         const ToolRun check = runTool(L"tidewell-check.exe", {package.path()});
-        EXPECT_TRUE(has(check.output, "Binary row Tidewell holds Tidewell.dll version " TIDEWELL_VERSION)) << check.output;
+        EXPECT_TRUE(has(check.output, "Binary row Tidewell holds " + library + " version " TIDEWELL_VERSION)) << check.output;
     }
 }

@@ -62,7 +62,8 @@ int check(const std::wstring& package, const std::optional<std::wstring>& dll) {
     }
     const CheckReport report = checkPackage(*database, dll);
     for (const auto& library : report.libraries)
-        print(stdout, L"tidewell-check: Binary row " + library.name + L" holds Tidewell.dll " + versionText(library.version));
+        print(stdout, L"tidewell-check: Binary row " + library.name + L" holds " + library.fileName + L" " +
+                          versionText(library.version));
     if (report.libraries.empty()) print(stdout, L"tidewell-check: the package carries no Tidewell.dll");
     size_t errors = 0;
     for (const auto& finding : report.findings) {

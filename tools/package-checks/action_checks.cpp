@@ -11,6 +11,15 @@ namespace {
 
 constexpr wchar_t kLibraryBinary[] = L"Tidewell";
 constexpr int kNoImpersonate = 0x800;
+
+std::wstring machineText(unsigned machine) {
+    if (machine == kMachineX86) return L"x86";
+    if (machine == kMachineX64) return L"x64";
+    static const wchar_t digits[] = L"0123456789ABCDEF";
+    std::wstring text = L"0x";
+    for (int shift = 12; shift >= 0; shift -= 4) text += digits[(machine >> shift) & 0xF];
+    return text;
+}
 constexpr int kTypeMask = 0x3F;  // code type and source bits
 constexpr int kDllInBinary = 1;
 
@@ -70,7 +79,8 @@ private:
         const std::string stream =
             context_.package().stream(L"SELECT `Data` FROM `Binary` WHERE `Name`=" + literal(binary), 1);
         const std::optional<PeImage> inPackage = readPeImage(stream);
-        context_.result().libraries.push_back({binary, inPackage ? inPackage->version : std::nullopt});
+        context_.result().libraries.push_back({binary, inPackage ? inPackage->version : std::nullopt,
+                                               libraryFileName(inPackage ? inPackage->machine : kMachineX86)});
         std::optional<PeImage> image = inPackage;
         std::wstring source = L"the DLL in Binary row " + binary;
         if (context_.dllPath()) {
@@ -82,6 +92,12 @@ private:
                             source + L" is not a PE image");
             return;
         }
+        const std::wstring platform = context_.package().templatePlatform();
+        if (!runsOnPlatform(image->machine, platform))
+            context_.report(L"library-platform", context_.dllPath() ? L"(command line)" : L"Binary", binary,
+                            source + L" is " + libraryFileName(image->machine) + L" (machine type " +
+                                machineText(image->machine) + L"), which a package for platform " + platform +
+                                L" cannot run");
         for (const auto& action : actions_) {
             if (action.source != binary || !isDllInBinary(action)) continue;
             if (!image->exports.contains(action.target)) {

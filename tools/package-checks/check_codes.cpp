@@ -41,6 +41,11 @@ const std::vector<CheckCode>& checkCodes() {
          L"Name the folder or key below the root that holds the data"},
         {L"not-a-dll", E, L"the Binary row that the library's actions use holds no readable DLL",
          L"Put Tidewell.dll into the Binary row (tidewell-add replaces it)"},
+        {L"library-platform", E,
+         L"the DLL in the library's Binary row cannot run on the package's platform (the Template summary "
+         L"property): an x64 DLL in an Intel package, or a DLL for another machine",
+         L"Put Tidewell.dll into Intel packages and Tidewell64.dll into x64 packages (tidewell-add picks by the "
+         L"platform)"},
         {L"missing-export", E,
          L"a custom action targets a function that the library does not export; Windows fails the installation "
          L"with 1723 (Wine lets it pass)",

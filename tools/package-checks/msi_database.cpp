@@ -1,5 +1,7 @@
 #include "msi_database.h"
 
+#include <msidefs.h>
+#include <wtypes.h>
 #include <msiquery.h>
 
 #include <stdexcept>
@@ -23,6 +25,27 @@ std::vector<std::wstring> fieldsOf(MSIHANDLE record, UINT first) {
 }
 
 }  // namespace
+
+std::wstring MsiDatabase::templatePlatform() const {
+    unique_msihandle summary;
+    if (::MsiGetSummaryInformationW(database_.get(), nullptr, 0, summary.put()) != ERROR_SUCCESS) return {};
+    UINT type = 0;
+    INT number = 0;
+    FILETIME time{};
+    wchar_t small[1] = {};
+    DWORD length = 0;
+    if (::MsiSummaryInfoGetPropertyW(summary.get(), PID_TEMPLATE, &type, &number, &time, small, &length) !=
+            ERROR_MORE_DATA ||
+        type != VT_LPSTR)
+        return {};
+    std::wstring text(length + 1, L'\0');
+    length = static_cast<DWORD>(text.size());
+    if (::MsiSummaryInfoGetPropertyW(summary.get(), PID_TEMPLATE, &type, &number, &time, text.data(), &length) !=
+        ERROR_SUCCESS)
+        return {};
+    text.resize(length);
+    return text.substr(0, text.find(L';'));
+}
 
 std::wstring fieldText(MSIHANDLE record, UINT field) {
     if (::MsiRecordIsNull(record, field)) return L"";

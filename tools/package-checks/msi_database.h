@@ -34,6 +34,9 @@ public:
     // The bytes of a stream column in the rows of the statement (the first row's field).
     std::string stream(const std::wstring& statement, UINT field) const;
     MSIHANDLE handle() const { return database_.get(); }
+    // The platform field of the Template summary property ("Intel", "x64"): the text
+    // before its semicolon; empty when the property cannot be read.
+    std::wstring templatePlatform() const;
     // Runs a statement with its parameters (may be 0); throws when it fails.
     void execute(const std::wstring& statement, MSIHANDLE parameters = 0);
     // Writes every change into the file; nothing is written before.

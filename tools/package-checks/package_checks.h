@@ -15,6 +15,7 @@ namespace tidewell::tools {
 struct LibraryBinary {
     std::wstring name;
     std::optional<std::wstring> version;
+    std::wstring fileName = L"Tidewell.dll";  // or Tidewell64.dll, after the DLL's machine type
 };
 
 struct CheckReport {

@@ -51,6 +51,9 @@ public:
         const auto header = bytes_.u32(0x3C);
         if (!header || bytes_.u32(*header) != 0x00004550) return false;  // "PE\0\0"
         const size_t file = *header + 4;
+        const auto machine = bytes_.u16(file);
+        if (!machine) return false;
+        machine_ = *machine;
         const auto sections = bytes_.u16(file + 2), optionalSize = bytes_.u16(file + 16);
         const size_t optional = file + 20;
         const auto magic = bytes_.u16(optional);
@@ -67,6 +70,8 @@ public:
         }
         return true;
     }
+
+    unsigned machine() const { return machine_; }
 
     std::set<std::wstring> exports() const {
         std::set<std::wstring> names;
@@ -153,15 +158,24 @@ private:
     Bytes bytes_;
     size_t directories_ = 0;
     uint32_t directoryCount_ = 0;
+    unsigned machine_ = 0;
     std::vector<Section> sections_;
 };
 
 }  // namespace
 
+std::wstring libraryFileName(unsigned machine) { return machine == kMachineX64 ? L"Tidewell64.dll" : L"Tidewell.dll"; }
+
+bool runsOnPlatform(unsigned machine, const std::wstring& platform) {
+    if (platform == L"Intel") return machine == kMachineX86;
+    if (platform == L"x64") return machine == kMachineX86 || machine == kMachineX64;
+    return true;  // other platforms are not judged here
+}
+
 std::optional<PeImage> readPeImage(const std::string& bytes) {
     Image image(bytes);
     if (!image.parse()) return std::nullopt;
-    return PeImage{image.exports(), image.version()};
+    return PeImage{image.exports(), image.version(), image.machine()};
 }
 
 }  // namespace tidewell::tools

@@ -41,7 +41,7 @@ if [ "$road" = 64-only ]; then
   (cd "$build/x86" && ctest --output-on-failure -L no-wine "$@") || status=1
   left=$(cd "$build/x64" && ctest -N -LE no-wine | sed -n 's/^ *Test *#[0-9]*: //p')
   echo "test: left out of the x86 build ($(wc -l <<<"$left") tests, run here for the x64 build only):"
-  # shellcheck disable=SC2001
   echo "$left" | sed 's/^/  /'
+  echo "test: also left out: installations of the 32-bit DLL under emulation (its custom-action host takes about two minutes to start under qemu, and the installations measured here failed: the first action ended with \"Return value 0\")"
 fi
 exit $status

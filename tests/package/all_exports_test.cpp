@@ -50,6 +50,7 @@ void addFeatureRows(Package& package, const TestFolder& data) {
         .rows(L"MoveFile", {{L"mf", L"Main", L"move.txt", L"", L"DATA", L"MOVED", L"1"}})
         .rows(L"VU_MoveFile", {{L"mf", L"", L"0"}})
         .rows(L"VU_PersistentData", {{L"pd", L"0", L"1", L"[DATA]\\kept.txt"}})
+        .rows(L"Error", kitRows(L"Error.idt"))
         .withKit();
 }
 

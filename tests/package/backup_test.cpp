@@ -265,6 +265,7 @@ TEST(Backup, OnlyRowsWhoseConditionIsTrueAreBackedUp) {
     PersistentFixture::clearRegistry();
 
     Package package(L"backup-conditions");
+    package.expectFinding(L"condition-syntax");  // the row "invalid" on purpose
     package.component(L"Main").property(L"TWDIR", folder.path());
     package.rows(L"VU_PersistentData", {{L"empty", L"0", L"", L"[TWDIR]\\empty.txt"},
                                         {L"false", L"0", L"TWDIR = \"elsewhere\"", L"[TWDIR]\\false.txt"},

@@ -162,6 +162,7 @@ TEST(MoveFiles, ExtendedOptionsChooseInstallUninstallOrBothAndTheStandardRowIsGo
         {L"standard", nullptr, L"", true, false},
     };
     Package package(L"move-modes");
+    package.expectFinding(L"extended-options");  // rows m4 and m6 on purpose
     package.component(L"Main")
         .property(L"SRC", folderValue(root / L"src"))
         .property(L"DEST", folderValue(root / L"dest"));

@@ -27,8 +27,8 @@ Outcome runPrompt(const std::wstring& promptProperty, const std::wstring& extern
         .rows(L"Error", kitRows(L"Error.idt"))
         .withKit()
         .testAction(L"TW_Record", msidbCustomActionTypeDll, L"RecordProperties")
-        .sequence(L"VU_PromptUserBasicUI", 1700)
-        .sequence(L"TW_Record", 1710);
+        .kitSequence(L"VU_PromptUserBasicUI", L"")
+        .sequence(L"TW_Record", 1399);
     package.uiLevel(level);
     package.answerQuestionsWith(answer);
     const RunResult result = package.install();

@@ -140,6 +140,7 @@ TEST(RegistryRemoval, NamesRootsExpansionAndProgressMessages) {
     };
 
     Package package(L"registry-names");
+    package.expectFinding(L"root");  // r08: root 7 on purpose
     package.component(L"Main").property(L"SUBKEY", L"Expanded").property(L"VALNAME", L"val");
     std::vector<std::wstring> progress;
     for (const auto& c : cases) {

@@ -126,6 +126,7 @@ TEST(RemoveFilesPermanent, PackageWithoutTheCustomTableInstalls) {
 
 TEST(RemoveFilesUndoable, ImmediateFailsWhenThePackageLacksTheCommitAction) {
     Package package(L"remove-no-commit");
+    package.expectFinding(L"missing-scheduled-action");
     // A taken row, so that there is something to schedule (the folder need not exist).
     package.component(L"Main")
         .property(L"TW_NOCOMMIT", L"C:\\tw-rf-no-commit")

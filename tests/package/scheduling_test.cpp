@@ -80,7 +80,8 @@ TEST(Scheduling, RestoreImmediateFailsWhenThePackageLacksTheRestoreActions) {
         .withKit()
         .withoutAction(L"VU_VuRestoreRollback")
         .withoutAction(L"VU_VuRestoreDeferred")
-        .sequence(L"VU_RestoreImmediate", 1700);
+        .kitSequence(L"VU_RestoreImmediate", L"")
+        .expectFinding(L"missing-scheduled-action");
     const RunResult result = package.install();
     EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);
     EXPECT_TRUE(result.logHas(L"OnVuRestoreImmediate: could not schedule VU_VuRestoreRollback"));

@@ -4,13 +4,20 @@
 #include <msiquery.h>
 #include <objbase.h>
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
 #include <mutex>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 
 #include "common/text.h"
 #include "common/unique_any.h"
+#include "finding.h"
 #include "msi/session.h"
+#include "msi_database.h"
+#include "package_checks.h"
 #include "test_fs.h"
 
 namespace tidewell::test {
@@ -281,6 +288,40 @@ Package& Package::rows(const std::wstring& table, const std::vector<Row>& rows) 
     return *this;
 }
 
+Package& Package::expectFinding(const std::wstring& code) {
+    expectedFindings_.push_back(code);
+    return *this;
+}
+
+namespace {
+
+// The package checks of tidewell-check on a built package, inside a running test: the
+// packages that the tests install must be ones the checker passes, or say which finding
+// they carry on purpose. This is what keeps the checker honest as rules are added.
+void checkBuiltPackage(const std::wstring& path, const std::wstring& name, const std::vector<std::wstring>& expected) {
+    if (::testing::UnitTest::GetInstance()->current_test_info() == nullptr) return;  // the demo, the benchmark
+    tools::CheckReport report;
+    try {
+        const tools::MsiDatabase database(path, tools::OpenMode::ReadOnly);
+        report = tools::checkPackage(database);
+    } catch (const std::exception& e) {
+        ADD_FAILURE() << "the package checks could not run on " << toUtf8(name) << ": " << e.what();
+        return;
+    }
+    std::set<std::wstring> found;
+    for (const auto& finding : report.findings) {
+        found.insert(finding.code);
+        const bool wanted = std::find(expected.begin(), expected.end(), finding.code) != expected.end();
+        if (finding.severity == tools::Severity::Error && !wanted)
+            ADD_FAILURE() << "package " << toUtf8(name) << ": " << toUtf8(tools::formatFinding(finding));
+    }
+    for (const auto& code : expected)
+        if (!found.contains(code))
+            ADD_FAILURE() << "package " << toUtf8(name) << " should have the finding " << toUtf8(code);
+}
+
+}  // namespace
+
 Package& Package::platform(const std::wstring& platform) {
     platform_ = platform;
     built_ = false;
@@ -358,7 +399,10 @@ const std::wstring& Package::build() {
     MsiSummaryInfoSetPropertyW(summary.get(), PIDSI_WORDCOUNT, VT_I4, 2, nullptr, nullptr);
     check(MsiSummaryInfoPersist(summary.get()), L"summary persist");
     check(MsiDatabaseCommit(db.get()), L"commit");
+    summary.reset();
+    db.reset();
     built_ = true;
+    checkBuiltPackage(path_, name_, expectedFindings_);
     return path_;
 }
 

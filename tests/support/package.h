@@ -77,6 +77,10 @@ public:
     // The platform field of the Template summary property ("Intel", "x64"); the build's
     // own by default.
     Package& platform(const std::wstring& platform);
+    // A finding of the package checks (tidewell-check's code) that this package has on
+    // purpose. Every package is checked when it is built, inside a test: an error that is
+    // not expected fails the test, and so does an expected finding that does not come.
+    Package& expectFinding(const std::wstring& code);
     // Adds the custom table even when no row is written to it.
     Package& table(const std::wstring& name);
     // Leaves out the Binary table (Tidewell.dll and TestActions.dll): a package made
@@ -106,6 +110,7 @@ private:
     std::map<std::wstring, std::vector<Row>> tables_;
     std::vector<std::wstring> extraTables_;
     std::wstring platform_ = buildPlatform();
+    std::vector<std::wstring> expectedFindings_;
     bool built_ = false;
     bool installed_ = false;
     int answer_ = 0;

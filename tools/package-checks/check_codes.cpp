@@ -13,8 +13,16 @@ constexpr Severity W = Severity::Warning;
 
 const std::vector<CheckCode>& checkCodes() {
     static const std::vector<CheckCode> codes = {
-        {L"table-columns", E, L"a custom table has other columns, column types or primary key than the kit's",
-         L"Make the table from the kit's IDT file (authoring/VU_*.idt): the library reads exactly those columns"},
+        {L"table-columns", E,
+         L"a custom table lacks a column that the library reads, has a column of a kind it cannot read (a stream), "
+         L"or has another primary key than the kit's",
+         L"Make the table from the kit's IDT file (authoring/VU_*.idt): the library reads those columns by name"},
+        {L"column-type", W,
+         L"a custom table's column differs from the kit's in width, nullability or integer-or-text kind, or the "
+         L"table has a column the library does not read; the library reads every column by name, integers as "
+         L"numbers and texts as text, so its rows do the same",
+         L"Nothing needs to change; the kit's IDT file (authoring/VU_*.idt) has the types that Windows Installer's "
+         L"validation expects"},
         {L"table-validation", W, L"a _Validation row of a custom table's column is missing or says something else",
          L"Add the kit's rows from authoring/_Validation.idt (tidewell-add adds them)"},
         {L"orphan-row", E, L"an extended row has no standard row of the same key, so nothing carries it out",
@@ -64,6 +72,21 @@ const std::vector<CheckCode>& checkCodes() {
          L"RemoveExistingProducts stands before InstallInitialize together with the backup's rollback action: a "
          L"failed installation discards the backup while the old product stays removed",
          L"Leave VU_BackupRollback out of the sequence, or move RemoveExistingProducts after InstallInitialize"},
+        {L"backup-after-removal", E,
+         L"the backup's immediate action stands after RemoveExistingProducts: at a major upgrade the old version has "
+         L"removed the data before the backup copies it",
+         L"Sequence the backup before RemoveExistingProducts (the kit's VU_BackupImmediate stands at 1399)"},
+        {L"restore-before-removal", E,
+         L"RemoveExistingProducts stands after the restore's immediate action in a package with backup rows: the "
+         L"restore puts the data back while the old version is still installed, and the old version's uninstallation "
+         L"then removes what its rows name",
+         L"Sequence RemoveExistingProducts before the restore: after InstallValidate, or after InstallInitialize "
+         L"before VU_RestoreImmediate"},
+        {L"upgrade-removal-condition", W,
+         L"a removal row of the library acts at uninstallation and its condition does not exclude an upgrade "
+         L"(NOT UPGRADINGPRODUCTCODE), in a package with an Upgrade table: at the next major upgrade the old version's "
+         L"uninstallation runs the row and removes what the new version installed or restored",
+         L"Add AND NOT UPGRADINGPRODUCTCODE to the row's condition"},
         {L"missing-question", E,
          L"the clean-up question is asked (its action is sequenced or VU_CLEAN_RESOURCES_USER_PROMPT_BASIC_UI is set), "
          L"but the Error table has no row 4152 with its wording",

@@ -1,5 +1,7 @@
 #include "check_context.h"
 
+#include <algorithm>
+
 #include "check_codes.h"
 #include "common/text.h"
 #include "kit.h"
@@ -40,9 +42,24 @@ bool CheckContext::hasTable(const std::wstring& table) const { return package_.h
 
 std::vector<TextRow> CheckContext::rows(const std::wstring& table, const std::vector<std::wstring>& columns) const {
     if (!hasTable(table)) return {};
+    // A column the table lacks reads as empty, so that the checks of the other columns go on.
+    const TableSchema schema = package_.schema(table);
+    std::vector<int> at;  // index into the selected columns, or -1
     std::wstring names;
-    for (const auto& column : columns) names += (names.empty() ? L"" : L", ") + quoted(column);
-    return package_.select(L"SELECT " + names + L" FROM " + quoted(table));
+    int selected = 0;
+    for (const auto& column : columns) {
+        const bool present = std::find(schema.columns.begin(), schema.columns.end(), column) != schema.columns.end();
+        at.push_back(present ? selected++ : -1);
+        if (present) names += (names.empty() ? L"" : L", ") + quoted(column);
+    }
+    if (selected == 0) return {};
+    std::vector<TextRow> result;
+    for (const auto& row : package_.select(L"SELECT " + names + L" FROM " + quoted(table))) {
+        TextRow full;
+        for (const int index : at) full.push_back(index < 0 ? std::wstring() : row.at(static_cast<size_t>(index)));
+        result.push_back(std::move(full));
+    }
+    return result;
 }
 
 std::optional<std::wstring> CheckContext::propertyValue(const std::wstring& property) const {

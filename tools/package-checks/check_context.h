@@ -24,7 +24,8 @@ public:
     const ConditionSyntax& conditions() const { return conditions_; }
 
     bool hasTable(const std::wstring& table) const;
-    // The named columns of every row; none when the table is absent.
+    // The named columns of every row; none when the table is absent. A column that the
+    // table lacks reads as empty.
     std::vector<TextRow> rows(const std::wstring& table, const std::vector<std::wstring>& columns) const;
     // The value of a property in the Property table; nullopt when it has no row.
     std::optional<std::wstring> propertyValue(const std::wstring& property) const;
@@ -34,7 +35,7 @@ public:
     // The action's number in InstallExecuteSequence.
     std::optional<int> sequenceNumber(const std::wstring& action) const;
 
-    // A custom table whose columns differ from the kit's: its rows are not read.
+    // A custom table without its key column: its rows are not read.
     void markUnreadable(const std::wstring& table) { unreadable_.insert(table); }
     bool isReadable(const std::wstring& table) const { return hasTable(table) && !unreadable_.contains(table); }
 

@@ -52,6 +52,7 @@ public:
             folder(L"RemoveFile", key, L"DirProperty", found->second[2]);
             if (!inRange(found->second[3], 1, 3))
                 context_.report(L"install-mode", L"RemoveFile", key, L"InstallMode is '" + found->second[3] + L"'");
+            upgradeCondition(L"VU_RemoveFile", key, found->second[3], row[1]);
         }
     }
 
@@ -64,6 +65,7 @@ public:
             if (!row[1].empty() && !inRange(row[1], 1, 3))
                 context_.report(L"install-mode", L"VU_RemoveRegistry", key, L"InstallMode is " + row[1]);
             condition(L"VU_RemoveRegistry", key, row[2]);
+            upgradeCondition(L"VU_RemoveRegistry", key, row[1], row[2]);
             const auto found = standard.find(key);
             if (found == standard.end()) continue;
             if (!inRange(found->second[1], -1, 3))
@@ -100,6 +102,20 @@ public:
     }
 
 private:
+    // A row that acts at uninstallation (install mode 2 or 3) also acts when a major
+    // upgrade uninstalls the old version, unless its condition leaves the upgrade out.
+    void upgradeCondition(const std::wstring& table, const std::wstring& key, const std::wstring& installMode,
+                          const std::wstring& text) {
+        if (!context_.hasTable(L"Upgrade") || !(inRange(installMode, 2, 3))) return;
+        static const std::wregex excludes(L"NOT\\s*\\(?\\s*UPGRADINGPRODUCTCODE\\b|UPGRADINGPRODUCTCODE\\s*=\\s*\"\"",
+                                          std::regex::icase);
+        if (std::regex_search(text, excludes)) return;
+        context_.report(L"upgrade-removal-condition", table, key,
+                        L"it acts at uninstallation and its condition '" + text +
+                            L"' does not exclude UPGRADINGPRODUCTCODE: at the next major upgrade the old version's "
+                            L"uninstallation runs it and removes what the new version installed or restored");
+    }
+
     void condition(const std::wstring& table, const std::wstring& key, const std::wstring& text) {
         if (context_.conditions().isSyntaxError(text))
             context_.report(L"condition-syntax", table, key, L"Condition '" + text + L"' does not parse");

@@ -26,8 +26,6 @@ constexpr Rule kRules[] = {
     {L"OnPromptUserBasicUI", Side::Before, L"export:OnVuRemoveRegsImmediate", L"the rows' conditions read its answer"},
     {L"OnPromptUserBasicUI", Side::Before, L"export:OnVuMoveFilesImmediate", L"the rows' conditions read its answer"},
     {L"OnVuBackupImmediate", Side::After, L"CostFinalize", L"folder properties in Path are resolved only then"},
-    {L"OnVuBackupImmediate", Side::Before, L"InstallValidate", L"it must copy before anything removes the old data"},
-    {L"OnVuBackupImmediate", Side::Before, L"RemoveExistingProducts", L"it must copy before the old product goes"},
     {L"OnVuBackupDeferred", Side::After, L"InstallInitialize", L"a deferred action runs only from the script"},
     {L"OnVuBackupDeferred", Side::Before, L"InstallFinalize", L"a deferred action runs only from the script"},
     {L"OnVuBackupRollback", Side::After, L"InstallInitialize", L"a rollback action runs only from the script"},
@@ -81,6 +79,24 @@ public:
                                 toDecimal(*initialize) + L")");
     }
 
+    // A major upgrade: the backup must copy before the old version goes, and the restore
+    // must come after it, or the old version's uninstallation removes what was restored.
+    void upgradeOrder() {
+        const auto remove = context_.sequenceNumber(L"RemoveExistingProducts");
+        if (!remove) return;
+        for (const auto& action : actions(L"OnVuBackupImmediate"))
+            if (action.number > *remove)
+                context_.report(L"backup-after-removal", L"InstallExecuteSequence", action.action,
+                                L"at " + toDecimal(action.number) + L" it stands after RemoveExistingProducts (" +
+                                    toDecimal(*remove) + L"): the old version has removed the data by then");
+        if (context_.rows(L"VU_PersistentData", {L"PersistentRow"}).empty()) return;
+        for (const auto& action : actions(L"OnVuRestoreImmediate"))
+            if (action.number < *remove)
+                context_.report(L"restore-before-removal", L"InstallExecuteSequence", action.action,
+                                L"at " + toDecimal(action.number) + L" it stands before RemoveExistingProducts (" +
+                                    toDecimal(*remove) + L"): the restore runs while the old version is installed");
+    }
+
     void conditions() {
         std::set<std::wstring> library;
         for (const auto& [target, actions] : byExport_)
@@ -92,6 +108,11 @@ public:
     }
 
 private:
+    std::vector<Sequenced> actions(const std::wstring& actionExport) const {
+        const auto found = byExport_.find(actionExport);
+        return found == byExport_.end() ? std::vector<Sequenced>{} : found->second;
+    }
+
     std::vector<Sequenced> others(const std::wstring& other) const {
         if (other.starts_with(kExport)) {
             const auto found = byExport_.find(other.substr(std::wstring(kExport).size()));
@@ -120,6 +141,7 @@ void checkSequence(CheckContext& context) {
     SequenceChecks checks(context);
     checks.order();
     checks.upgradeRollback();
+    checks.upgradeOrder();
     checks.conditions();
 }
 

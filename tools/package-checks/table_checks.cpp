@@ -1,5 +1,8 @@
 // The custom tables: the kit's columns, their _Validation rows, and a standard row for
 // every extended row.
+#include <algorithm>
+#include <cwctype>
+
 #include "check_context.h"
 
 namespace tidewell::tools {
@@ -15,13 +18,64 @@ std::wstring describe(const TableSchema& schema) {
     return text + L"; key " + keys;
 }
 
+// What the library makes of a column type: it reads every column by name, integers ('i')
+// as numbers and strings ('s', 'l') as text, and takes numbers from the start of a text.
+// Streams ('v') and anything else it cannot read.
+enum class Kind { Integer, Text, Unreadable };
+
+Kind kindOf(const std::wstring& type) {
+    const wchar_t letter = type.empty() ? L'\0' : static_cast<wchar_t>(std::towlower(type[0]));
+    if (letter == L'i') return Kind::Integer;
+    if (letter == L's' || letter == L'l') return Kind::Text;
+    return Kind::Unreadable;
+}
+
 void columns(CheckContext& context, const IdtTable& table) {
-    const TableSchema wanted{table.columns, table.types, table.keys};
     const TableSchema present = context.package().schema(table.name);
-    if (present == wanted) return;
-    context.markUnreadable(table.name);
-    context.report(L"table-columns", table.name, L"",
-                   L"the table has " + describe(present) + L"; the library reads " + describe(wanted));
+    std::vector<std::wstring> errors, differences;
+    for (size_t i = 0; i < table.columns.size(); ++i) {
+        const std::wstring& column = table.columns[i];
+        const std::wstring& wanted = table.types[i];
+        const auto found = std::find(present.columns.begin(), present.columns.end(), column);
+        if (found == present.columns.end()) {
+            errors.push_back(L"it lacks " + column + L" (" + wanted + L")");
+            if (i == 0) context.markUnreadable(table.name);  // the key that joins its rows
+            continue;
+        }
+        const size_t at = static_cast<size_t>(found - present.columns.begin());
+        const std::wstring type = at < present.types.size() ? present.types[at] : L"";
+        if (type == wanted) continue;
+        if (kindOf(type) == Kind::Unreadable)
+            errors.push_back(column + L" is " + type + L", which the library cannot read");
+        else if (kindOf(type) != kindOf(wanted))
+            differences.push_back(column + L" is " + type + L", the kit's " + wanted +
+                                  (kindOf(wanted) == Kind::Integer ? L" (the library takes the number a text begins with)"
+                                                                   : L" (the library reads the number as its text)"));
+        else
+            differences.push_back(column + L" is " + type + L", the kit's " + wanted);
+    }
+    for (const auto& column : present.columns)
+        if (std::find(table.columns.begin(), table.columns.end(), column) == table.columns.end())
+            differences.push_back(column + L" is not one of the kit's columns (the library does not read it)");
+    if (present.keys != table.keys) {
+        std::wstring keys, wanted;
+        for (const auto& key : present.keys) keys += (keys.empty() ? L"" : L", ") + key;
+        for (const auto& key : table.keys) wanted += (wanted.empty() ? L"" : L", ") + key;
+        errors.push_back(L"its key is " + keys + L", the kit's " + wanted);
+    }
+    const auto joined = [](const std::vector<std::wstring>& parts) {
+        std::wstring text;
+        for (const auto& part : parts) text += (text.empty() ? L"" : L"; ") + part;
+        return text;
+    };
+    if (!errors.empty())
+        context.report(L"table-columns", table.name, L"",
+                       joined(errors) + L"; the library reads " + describe({table.columns, table.types, table.keys}));
+    if (!differences.empty())
+        context.report(L"column-type", table.name, L"",
+                       joined(differences) +
+                           L": the library reads each column by name and each value as a number or as text, so this "
+                           L"does not change what it does");
 }
 
 void validationRows(CheckContext& context, const std::wstring& table) {

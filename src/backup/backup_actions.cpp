@@ -3,11 +3,16 @@
 #include "backup/persistent_data_backup.h"
 #include "backup/persistent_rows.h"
 #include "msi/action_data.h"
+#include "msi/schedule.h"
 #include "msi/session.h"
 
 namespace tidewell {
 
-void backupImmediate(const ActionLog& log) {
+namespace {
+UINT result(bool backedUp) { return backedUp ? ERROR_SUCCESS : kInstallFailure; }
+}  // namespace
+
+UINT backupImmediate(const ActionLog& log) {
     std::vector<PersistentItem> items;
     {
         MsiTableReader reader(log.installer());
@@ -15,15 +20,15 @@ void backupImmediate(const ActionLog& log) {
     }
     PersistentDataBackup backup(log);
     backup.take(std::move(items), getProperty(log.installer(), L"ALLUSERS"));
-    backup.backUp();
+    return result(backup.backUp());
 }
 
-void backupDeferred(const ActionLog& log) {
+UINT backupDeferred(const ActionLog& log) {
     ActionData data = ActionData::fromSession(log.installer());
     data.parse();
     PersistentDataBackup backup(log);
     backup.load(data);
-    backup.backUp();
+    return result(backup.backUp());
 }
 
 void discardBackup(const ActionLog& log) { PersistentDataBackup(log).discard(); }

@@ -1,5 +1,7 @@
 #include "backup/persistent_data_backup.h"
 
+#include <map>
+
 #include "backup/registry_root.h"
 #include "common/text.h"
 #include "win/folder_removal.h"
@@ -8,6 +10,7 @@
 #include "win/command_script.h"
 #include "msi/session.h"
 #include "win/registry_key.h"
+#include "win/tree_size.h"
 
 namespace tidewell {
 
@@ -130,32 +133,84 @@ std::wstring PersistentDataBackup::itemPath(const PersistentItem& item) const {
     return path;
 }
 
-void PersistentDataBackup::backUp() {
+bool PersistentDataBackup::roomForCopies(const std::vector<std::wstring>& paths) const {
+    // The copies go into a store on the item's own volume.
+    std::map<std::wstring, unsigned long long> needed;
+    for (const auto& path : paths)
+        if (!isRegistryPath(path) && !isNetworkPath(path)) needed[storeKey(path)] += treeSize(path).bytes;
+    for (const auto& [volume, bytes] : needed) {
+        unsigned long long free = 0;
+        if (bytes == 0 || !freeBytesAt(volume, free) || bytes < free) continue;
+        log_.line({L"not enough room on ", volume, L" for the backup: ", toDecimal(static_cast<long long>(bytes)),
+                  L" bytes to copy, ", toDecimal(static_cast<long long>(free)), L" bytes free (error ",
+                  toDecimal(ERROR_DISK_FULL), L"); nothing is copied"});
+        return false;
+    }
+    return true;
+}
+
+bool PersistentDataBackup::backUp() {
     if (items_.empty()) {
         log_.line(L"nothing to back up: no backup file is written");
-        return;
+        return true;
     }
-    if (pathExists(backupFile_))
-        log_.line({L"an earlier backup file ", backupFile_, L" is replaced; its copies stay in the stores"});
+    std::vector<std::pair<const PersistentItem*, std::wstring>> work;
+    for (const auto& item : items_) {
+        std::wstring path = itemPath(item);
+        if (!path.empty()) work.emplace_back(&item, std::move(path));
+    }
+    std::vector<std::wstring> paths;
+    for (const auto& entry : work) paths.push_back(entry.second);
+    if (!roomForCopies(paths)) {
+        log_.line(L"the backup failed: nothing is backed up and nothing is changed");
+        return false;
+    }
     CommandScript script(&log_);
     UndoTransaction transaction(&script, &log_, backupFile_);
-    for (const auto& item : items_) {
-        const std::wstring path = itemPath(item);
-        if (path.empty()) continue;
-        const std::wstring row = concat({L"row ", item.persistentRow});
-        if (!transaction.keepCopy(path))
-            log_.line({row, L": ", path, L" not backed up"});
-        else if (!isRegistryPath(path) && isNetworkPath(path))
+    size_t copied = 0;
+    bool failed = false;
+    for (const auto& [item, path] : work) {
+        const std::wstring row = concat({L"row ", item->persistentRow});
+        const KeptCopy kept = transaction.keepCopy(path);
+        if (kept.result == Copied::Missing || kept.result == Copied::Link) {
+            log_.line({row, L": ", path, L" not backed up: ",
+                      (kept.result == Copied::Missing ? L"it does not exist" : L"it is a link, which is never followed")});
+            continue;
+        }
+        if (kept.result == Copied::Failed) {
+            // Without this copy the data would be lost once the removal runs.
+            log_.line({row, L": could not back up ", path, L" (error ", toDecimal(kept.error), L")"});
+            failed = true;
+            break;
+        }
+        ++copied;
+        if (!isRegistryPath(path) && isNetworkPath(path))
             log_.line({row, L": ", path, L" is copied by the user's script"});
         else
             log_.line({row, L": backed up ", path, viewNote(path)});
     }
-    script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
-    if (transaction.saveJournal())
-        log_.line({L"backup file ", backupFile_, L" written: ", count(transaction.itemCount()), L" items"});
-    else
-        log_.line({L"could not write the backup file ", backupFile_, L"; the copies cannot be restored"});
-    transaction.keep();
+    if (!failed) {
+        script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
+        // The script's items that did not arrive were dropped from the stores.
+        if (transaction.itemCount() < copied) {
+            log_.line({L"the user's script copied ", count(transaction.itemCount()), L" of ", count(copied),
+                      L" items"});
+            failed = true;
+        }
+    }
+    if (!failed) {
+        if (pathExists(backupFile_))
+            log_.line({L"an earlier backup file ", backupFile_, L" is replaced; its copies stay in the stores"});
+        if (transaction.saveJournal()) {
+            log_.line({L"backup file ", backupFile_, L" written: ", count(transaction.itemCount()), L" items"});
+            transaction.keep();
+            return true;
+        }
+        log_.line({L"could not write the backup file ", backupFile_, L" (error ", toDecimal(::GetLastError()), L")"});
+    }
+    transaction.discardStores();
+    log_.line(L"the backup failed: its copies are deleted, no backup file is written, and nothing is changed");
+    return false;
 }
 
 void PersistentDataBackup::restore() { release(Ending::Restore); }

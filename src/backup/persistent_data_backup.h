@@ -30,9 +30,11 @@ public:
     void load(const ActionData& workList);
     // Takes items read in this process, with the value of ALLUSERS.
     void take(std::vector<PersistentItem> items, std::wstring allUsers);
-    // Copies every item into the stores, then writes the backup file. No items: nothing
-    // is copied and no file is written.
-    void backUp();
+    // Copies every item into the stores, then writes the backup file; true when every
+    // item that exists was copied whole and the file was written. Otherwise nothing is
+    // left changed: the copies made are deleted and no backup file is written (an earlier
+    // one stays). No items: nothing is copied and no file is written.
+    bool backUp();
     // Puts every copy back, then deletes the copies and the backup file.
     void restore();
     // Deletes the copies and the backup file.
@@ -46,6 +48,8 @@ private:
     // The full path to copy for an item: the root number rewritten, trailing backslashes
     // dropped; empty (and logged) when the item cannot be backed up.
     std::wstring itemPath(const PersistentItem& item) const;
+    // False, logged, when the files to copy do not fit on the volume that keeps the copies.
+    bool roomForCopies(const std::vector<std::wstring>& paths) const;
     // How the copies end: put back first, or only deleted.
     enum class Ending { Restore, Discard };
     void release(Ending ending);

@@ -10,11 +10,11 @@
 using namespace tidewell;
 
 extern "C" UINT __stdcall OnVuBackupImmediate(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuBackupImmediate", ERROR_SUCCESS, backupImmediate);
+    return guardedExport(installer, L"OnVuBackupImmediate", kInstallFailure, backupImmediate);
 }
 
 extern "C" UINT __stdcall OnVuBackupDeferred(MSIHANDLE installer) {
-    return guardedExport(installer, L"OnVuBackupDeferred", ERROR_SUCCESS, backupDeferred);
+    return guardedExport(installer, L"OnVuBackupDeferred", kInstallFailure, backupDeferred);
 }
 
 extern "C" UINT __stdcall OnVuBackupRollback(MSIHANDLE installer) {

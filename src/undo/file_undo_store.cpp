@@ -113,7 +113,7 @@ bool FileUndoStore::take(const std::wstring& given) {
                                   L" kept", settle))
             return true;
         forget(path);
-        ::RemoveDirectoryW(extendedPath(item).c_str());
+        removeEmptyFolder(item);
         return false;
     }
     NamedObject source = openNamed(path, DELETE);
@@ -146,7 +146,7 @@ bool FileUndoStore::take(const std::wstring& given) {
     if (renameOpened(source.handle.get(), storedLeaf(item, path))) return true;
     const DWORD error = ::GetLastError();
     forget(path);
-    ::RemoveDirectoryW(extendedPath(item).c_str());
+    removeEmptyFolder(item);
     logLine({path, L" stays in place: it cannot be moved into ", item, errorText(error)});
     return false;
 }
@@ -160,14 +160,14 @@ bool FileUndoStore::appendNetworkCommands(const std::wstring& path, const std::w
     return false;
 }
 
-bool FileUndoStore::keepCopy(const std::wstring& given) {
+KeptCopy FileUndoStore::keepCopy(const std::wstring& given) {
     std::wstring path = given;
     trueName(path);
     if (storedOf_.count(path) != 0) {
         logLine({path, L" is backed up already"});
-        return true;
+        return {Copied::Whole};
     }
-    if (location().empty()) return false;
+    if (location().empty()) return {Copied::Failed, ERROR_PATH_NOT_FOUND};
     if (isNetworkPath(path)) {
         const std::wstring item = record(path);
         createFolder(item);
@@ -178,31 +178,41 @@ bool FileUndoStore::keepCopy(const std::wstring& given) {
         };
         if (appendNetworkCommands(path, buildCopyCommands(path, item, SourcePart::Item, DestinationFolder::Create),
                                   L" not copied", settle))
-            return true;
+            return {Copied::Whole};
         forget(path);
         deleteTree(item, log_);
-        return false;
+        return {Copied::Failed, ERROR_WRITE_FAULT};
     }
     const NamedObject source = openNamed(path, FILE_READ_ATTRIBUTES);
-    if (source.kind == Named::Missing) {
+    // Told missing, it must be missing for a second look too: a path that only failed to
+    // open is an item that was not copied.
+    if (source.kind == Named::Missing && !pathExists(path)) {
         logLine({path, L" not copied: it does not exist"});
-        return false;
+        return {Copied::Missing};
+    }
+    if (source.kind == Named::Link || source.kind == Named::FollowedLink) {
+        logLine({path, L" not copied: it is a link"});
+        return {Copied::Link};
     }
     if (source.kind != Named::Object) {
-        logLine(path + (source.kind == Named::Failed ? concat({L" not copied", errorText(source.error)})
-                                                     : std::wstring(L" not copied: it is a link")));
-        return false;
+        const DWORD error = source.error != ERROR_SUCCESS ? source.error : ERROR_OPEN_FAILED;
+        logLine({path, L" not copied", errorText(error)});
+        return {Copied::Failed, error};
     }
     const std::wstring item = record(path);
-    if (createFolder(item)) {
+    DWORD error = ERROR_SUCCESS;
+    if (!createFolder(item)) {
+        error = ::GetLastError();
+    } else {
         const CopyOutcome copy = copyTree(path, storedLeaf(item, path), log_);
-        if (copy.complete && sameTree(path, storedLeaf(item, path))) return true;
+        if (copy.complete && sameTree(path, storedLeaf(item, path))) return {Copied::Whole};
+        error = copy.error != ERROR_SUCCESS ? copy.error : ERROR_WRITE_FAULT;
     }
     // A partial copy is no backup: a restore must not put it back over the original.
-    logLine({L"could not copy ", path, L" into ", item});
+    logLine({L"could not copy ", path, L" into ", item, errorText(error)});
     forget(path);
     deleteTree(item, log_);
-    return false;
+    return {Copied::Failed, error};
 }
 
 bool FileUndoStore::restoreItem(const std::wstring& path) {
@@ -234,7 +244,7 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
     if (fileAttributes(leaf) == INVALID_FILE_ATTRIBUTES && !isLink(leaf) && !pathExists(leaf)) {
         // Recorded ahead of a move that never happened: the item is where it was.
         logLine({path, L" was never moved: it is in place"});
-        ::RemoveDirectoryW(extendedPath(stored).c_str());
+        removeEmptyFolder(stored);
         forget(path);
         return true;
     }
@@ -243,7 +253,7 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
         restoreTarget_ == RestoreTarget::Replace ? ExistingTarget::Replace : ExistingTarget::Refuse;
     switch (moveTree(leaf, path, existing, log_)) {
     case MoveResult::Moved:
-        ::RemoveDirectoryW(extendedPath(stored).c_str());
+        removeEmptyFolder(stored);
         forget(path);
         return true;
     case MoveResult::TargetExists:

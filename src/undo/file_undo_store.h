@@ -17,7 +17,7 @@ public:
     ~FileUndoStore() override;  // finishes while finishOnDestroy is set
 
     bool take(const std::wstring& path) override;
-    bool keepCopy(const std::wstring& path) override;
+    KeptCopy keepCopy(const std::wstring& path) override;
     bool restoreItem(const std::wstring& path) override;
     bool discardItem(const std::wstring& path) override;
     bool finish() override;

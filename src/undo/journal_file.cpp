@@ -1,6 +1,7 @@
 #include "undo/journal_file.h"
 
 #include "common/unique_any.h"
+#include "win/fault_seam.h"
 #include "win/named_object.h"
 #include "win/paths.h"
 #include "win/protected_security.h"
@@ -13,17 +14,41 @@ namespace {
 constexpr LONGLONG kLargestJournal = 64LL * 1024 * 1024;
 }  // namespace
 
+std::wstring pendingFile(const std::wstring& path) { return path + L".new"; }
+
 bool writeProtectedFile(const std::wstring& path, const std::vector<unsigned char>& bytes) {
-    if (!deleteTree(path, nullptr)) return false;
+    // Written whole under a name of its own first: a run that ends in the middle, or a
+    // disk that fills up, leaves the file that stood there as it was.
+    const std::wstring pending = pendingFile(path);
+    if (!deleteTree(pending, nullptr)) return false;
     ProtectedSecurity security;
     if (security.attributes() == nullptr) return false;
-    const unique_hfile file(::CreateFileW(extendedPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
-                                          security.attributes(), CREATE_NEW,
-                                          FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) return false;
-    DWORD written = 0;
-    return ::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    {
+        const unique_hfile file(seamFails(SeamCall::Create)
+                                    ? INVALID_HANDLE_VALUE
+                                    : ::CreateFileW(extendedPath(pending).c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                    security.attributes(), CREATE_NEW,
+                                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        const bool whole = seamWriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written) &&
+                           written == bytes.size() && ::FlushFileBuffers(file.get());
+        if (!whole) {
+            const DWORD error = written == bytes.size() ? ::GetLastError() : ERROR_DISK_FULL;
+            deleteTree(pending, nullptr);
+            ::SetLastError(error);
+            return false;
+        }
+    }
+    // The rename replaces the entry at the path, a link there included, never its target.
+    if (!seamFails(SeamCall::Rename) &&
+        ::MoveFileExW(extendedPath(pending).c_str(), extendedPath(path).c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = ::GetLastError();
+    deleteTree(pending, nullptr);
+    ::SetLastError(error);
+    return false;
 }
 
 ReadOutcome readProtectedFile(const std::wstring& path, std::vector<unsigned char>& bytes, DWORD& error) {
@@ -46,7 +71,7 @@ ReadOutcome readProtectedFile(const std::wstring& path, std::vector<unsigned cha
     if (size.QuadPart > kLargestJournal) return ReadOutcome::Damaged;
     bytes.assign(static_cast<size_t>(size.QuadPart), 0);
     DWORD read = 0;
-    if (!bytes.empty() && (!::ReadFile(opened.handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
+    if (!bytes.empty() && (seamFails(SeamCall::Read) || !::ReadFile(opened.handle.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read,
                                        nullptr) ||
                            read != bytes.size())) {
         error = ::GetLastError();

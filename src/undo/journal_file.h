@@ -10,9 +10,11 @@ namespace tidewell {
 
 enum class ReadOutcome { Read, Missing, Refused, Damaged };
 
-// Replaces whatever file stands at the path (a link there is not followed: the write then
-// fails) by a new one holding the bytes.
+// Replaces whatever file stands at the path (a link there is replaced, not followed) by a
+// new one holding the bytes: written whole and flushed under pendingFile(path), then
+// renamed over the path. On failure the file at the path is as it was.
 bool writeProtectedFile(const std::wstring& path, const std::vector<unsigned char>& bytes);
+std::wstring pendingFile(const std::wstring& path);
 
 // Missing: nothing there. Refused: a link, an untrusted owner, or a file that cannot be
 // opened now (error set). Damaged: larger than any journal of ours.

@@ -58,27 +58,41 @@ std::wstring RegistryUndoStore::prepareLocation() {
     return key;
 }
 
-bool RegistryUndoStore::keepCopy(const std::wstring& path) {
+KeptCopy RegistryUndoStore::keepCopy(const std::wstring& path) {
     const ParentKey source(path, 0);
     if (source.leaf.empty()) {
         logLine({L"registry item ", path, L" not copied: it names no key below a root"});
-        return false;
+        return {Copied::Failed, ERROR_BAD_PATHNAME};
     }
+    // Missing only when the key itself cannot be found, looked at a second time.
+    const auto missing = [&] { return RegistryKey(path, IfMissing::Fail).error() == ERROR_FILE_NOT_FOUND; };
     if (!source.isOpen()) {
-        logLine({L"registry item ", path, L" not copied: its parent key cannot be opened"});
-        return false;
+        if (source.key && source.key->error() == ERROR_FILE_NOT_FOUND && missing()) {
+            logLine({L"registry item ", path, L" not copied: it does not exist"});
+            return {Copied::Missing};
+        }
+        const DWORD error = source.key ? static_cast<DWORD>(source.key->error()) : ERROR_BAD_PATHNAME;
+        logLine({L"registry item ", path, L" not copied: its parent key cannot be opened (error ", toDecimal(error), L")"});
+        return {Copied::Failed, error};
     }
-    if (location().empty()) return false;
+    if (location().empty()) return {Copied::Failed, ERROR_PATH_NOT_FOUND};
     const std::wstring item = record(path, source.leaf);
+    DWORD error = ERROR_SUCCESS;
     {
         const RegistryKey copy(item, IfMissing::Create);
-        if (copy.isOpen() && copyKeyTree(source.key->handle(), source.leaf, copy.handle())) return true;
+        if (copy.isOpen() && copyKeyTree(source.key->handle(), source.leaf, copy.handle())) return {Copied::Whole};
+        error = copy.isOpen() ? ::GetLastError() : static_cast<DWORD>(copy.error());
     }
-    logLine({L"registry item ", path, L" not copied: it does not exist or cannot be read"});
     const ParentKey numbered(splitAtLastBackslash(item).parent, KEY_ALL_ACCESS);
     if (numbered.isOpen()) deleteKeyTree(numbered.key->handle(), numbered.leaf);
     forget(path);
-    return false;
+    if (missing()) {
+        logLine({L"registry item ", path, L" not copied: it does not exist"});
+        return {Copied::Missing};
+    }
+    if (error == ERROR_SUCCESS) error = ERROR_CANTREAD;
+    logLine({L"registry item ", path, L" not copied: it cannot be read (error ", toDecimal(error), L")"});
+    return {Copied::Failed, error};
 }
 
 bool RegistryUndoStore::restoreItem(const std::wstring& path) {

@@ -19,7 +19,7 @@ public:
     bool take(const std::wstring& path) override;
     // Copies the key's values and subkeys into "<store key>\<n>\<leaf>"; false (nothing
     // recorded, nothing left in the store) when the key cannot be read or copied.
-    bool keepCopy(const std::wstring& path) override;
+    KeptCopy keepCopy(const std::wstring& path) override;
     // Copies the saved values and subkeys into the key (created when missing); values of
     // other names stay. The copy stays in the store until finish.
     bool restoreItem(const std::wstring& path) override;

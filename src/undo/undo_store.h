@@ -2,6 +2,7 @@
 // What every undo store of a transaction holds and writes into the journal: the items it
 // took (both ways round), the next item number and its location (a folder for a file
 // store, a registry key for the registry store).
+#include <windows.h>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -44,6 +45,15 @@ enum class RestoreTarget {
     Replace,    // files there are replaced, folders there receive the content (a backup's restore)
 };
 
+// How a copy into a store went. An item that does not exist, and a link (never followed,
+// as links inside a copied tree are not), are no failure of the copy.
+enum class Copied { Whole, Missing, Link, Failed };
+struct KeptCopy {
+    Copied result = Copied::Failed;
+    DWORD error = ERROR_SUCCESS;  // for Failed: the Win32 error, where one is known
+    bool whole() const { return result == Copied::Whole; }
+};
+
 class UndoStore {
 public:
     // key: the store key it serves (a drive root, a share folder, "HKCU"); script and log
@@ -58,8 +68,9 @@ public:
     virtual ~UndoStore() = default;
     // Moves the item into the store; true when the store holds it (or will, once the script runs).
     virtual bool take(const std::wstring& path) = 0;
-    // Copies the item into the store, leaving it in place.
-    virtual bool keepCopy(const std::wstring& path) = 0;
+    // Copies the item into the store, leaving it in place. A copy that is not whole is
+    // deleted again and not recorded.
+    virtual KeptCopy keepCopy(const std::wstring& path) = 0;
     // Puts the item that came from the path back; true when it is back (or scheduled).
     virtual bool restoreItem(const std::wstring& path) = 0;
     virtual bool discardItem(const std::wstring& path) = 0;

@@ -81,6 +81,7 @@ UndoTransaction::~UndoTransaction() {
         if (keepFiles_) return;
         ahead_ = WriteAheadLog();
         deleteTree(journal_, log_);
+        deleteTree(pendingFile(journal_), log_);
         deleteTree(writeAheadFile(journal_), log_);
     } catch (...) {
         // Whatever could not be finished stays on disk.
@@ -112,9 +113,17 @@ bool UndoTransaction::take(const std::wstring& path) {
     return store->take(path);
 }
 
-bool UndoTransaction::keepCopy(const std::wstring& path) {
+KeptCopy UndoTransaction::keepCopy(const std::wstring& path) {
     UndoStore* store = storeFor(path);
-    return store != nullptr && store->keepCopy(path);
+    if (store == nullptr) return {Copied::Failed, ERROR_BAD_PATHNAME};
+    return store->keepCopy(path);
+}
+
+void UndoTransaction::discardStores() {
+    if (!active_) return;
+    for (auto& entry : fileStores_) finishStore(*entry.second);
+    for (auto& entry : registryStores_) finishStore(*entry.second);
+    active_ = false;
 }
 
 std::vector<unsigned char> UndoTransaction::journalBytes() {

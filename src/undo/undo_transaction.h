@@ -36,7 +36,7 @@ public:
     // The store of the path's drive, share or registry, then its take / keepCopy; false
     // when the path has no store.
     bool take(const std::wstring& path) override;
-    bool keepCopy(const std::wstring& path);
+    KeptCopy keepCopy(const std::wstring& path);
 
     // Starts the write-ahead record beside the journal, naming the installation (its
     // product code); from then on no item moves before its record is written, and an item
@@ -60,6 +60,9 @@ public:
     bool journalExists() const;
     // Ends the transaction without touching the disk: stores and journal stay.
     void keep();
+    // Ends the transaction by deleting what its stores hold, leaving its journal file and
+    // write-ahead record as they are: a run that must leave no trace of itself.
+    void discardStores();
     // Every store puts every item back, file stores first; a store that could not keeps
     // what it holds on disk. The report hears of each item and each kept store; without
     // one, a kept file store is logged.

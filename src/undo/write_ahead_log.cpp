@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "undo/journal.h"
 #include "undo/journal_file.h"
+#include "win/fault_seam.h"
 #include "win/paths.h"
 #include "win/protected_security.h"
 
@@ -16,7 +17,7 @@ std::wstring writeAheadFile(const std::wstring& journal) { return concat({journa
 
 bool WriteAheadLog::create(const std::wstring& path, const std::wstring& owner) {
     ProtectedSecurity security;
-    if (security.attributes() == nullptr) return false;
+    if (security.attributes() == nullptr || seamFails(SeamCall::Create)) return false;
     file_.reset(::CreateFileW(extendedPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, security.attributes(),
                               CREATE_NEW, FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file_) return false;
@@ -41,7 +42,7 @@ bool WriteAheadLog::beforeItem(const UndoStore& store, const std::wstring& path,
 
 bool WriteAheadLog::append(const std::vector<unsigned char>& bytes) {
     DWORD written = 0;
-    return ::WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+    return seamWriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written) &&
            written == bytes.size();
 }
 

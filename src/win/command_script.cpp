@@ -4,6 +4,7 @@
 
 #include "common/text.h"
 #include "common/unique_any.h"
+#include "win/fault_seam.h"
 #include "win/folder_tree.h"
 #include "win/guid_text.h"
 #include "win/paths.h"
@@ -151,15 +152,16 @@ bool CommandScript::writeScript(const std::wstring& folder) {
     ensureTrailingBackslash(path);
     path += concat({newGuidText(), L".bat"});
     {
-        const unique_hfile file(
-            ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+        const unique_hfile file(seamFails(SeamCall::Create) ? INVALID_HANDLE_VALUE
+                                                            : ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
+                                                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             if (log_) log_->line({L"cannot create the script ", path, errorText(::GetLastError())});
             return false;
         }
         path_ = path;
         DWORD written = 0;
-        if (!::WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+        if (!seamWriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written) ||
             written != bytes.size()) {
             if (log_) log_->line({L"cannot write the script ", path, errorText(::GetLastError())});
             return false;

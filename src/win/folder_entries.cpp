@@ -1,6 +1,7 @@
 #include "win/folder_entries.h"
 
 #include "common/text.h"
+#include "win/fault_seam.h"
 #include "win/paths.h"
 
 namespace tidewell {
@@ -14,8 +15,10 @@ bool listFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
     if (!search) return ::GetLastError() == ERROR_FILE_NOT_FOUND;
     do {
         const std::wstring name = data.cFileName;
-        if (name != L"." && name != L"..") entries.push_back({name, data.dwFileAttributes});
-    } while (::FindNextFileW(search.get(), &data));
+        if (name != L"." && name != L"..")
+            entries.push_back({name, data.dwFileAttributes,
+                               (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
+    } while (!seamFails(SeamCall::List) && ::FindNextFileW(search.get(), &data));
     return ::GetLastError() == ERROR_NO_MORE_FILES;
 }
 

@@ -11,6 +11,7 @@ namespace tidewell {
 struct FolderEntry {
     std::wstring name;
     DWORD attributes;
+    unsigned long long size;  // of a file; 0 for a folder
 };
 
 // False when the folder cannot be listed (an empty folder lists fine).

@@ -17,7 +17,7 @@ bool isFolderEmpty(const std::wstring& folder) {
 }
 
 bool removeFolderIfEmpty(const std::wstring& folder, RemovalSink* sink) {
-    if (sink == nullptr) return !isLink(folder) && ::RemoveDirectoryW(extendedPath(folder).c_str()) != FALSE;
+    if (sink == nullptr) return !isLink(folder) && removeEmptyFolder(folder);
     if (isFolderEmpty(folder)) return sink->take(folder);
     ::SetLastError(ERROR_DIR_NOT_EMPTY);
     return false;

@@ -42,7 +42,7 @@ void removeEmptyFolders(const std::wstring& folder, const std::wstring& stop) {
     while (current.size() > top.size() && asciiLower(current).rfind(topPrefix, 0) == 0) {
         const std::wstring parent = splitAtLastBackslash(current).parent;
         if (parent.empty()) return;
-        ::RemoveDirectoryW(extendedPath(current).c_str());  // only an empty folder goes
+        removeEmptyFolder(current);  // only an empty folder goes
         current = parent;
     }
 }

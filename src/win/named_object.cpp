@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "common/text.h"
+#include "win/fault_seam.h"
 #include "win/paths.h"
 
 namespace tidewell {
@@ -15,6 +16,7 @@ bool sameText(const std::wstring& a, const std::wstring& b) {
 }
 
 unique_hfile openRaw(const std::wstring& path, DWORD access) {
+    if (seamFails(SeamCall::Open)) return unique_hfile();
     return unique_hfile(::CreateFileW(extendedPath(path).c_str(), access,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -97,6 +99,7 @@ bool deleteOpened(HANDLE handle, DWORD attributes) {
         ::SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof basic);
     }
     FILE_DISPOSITION_INFO disposition{TRUE};
+    if (seamFails(SeamCall::Delete)) return false;
     return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
 }
 
@@ -111,6 +114,7 @@ bool renameOpened(HANDLE handle, const std::wstring& destination) {
     rename->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
     target.copy(rename->FileName, target.size());
     rename->FileName[target.size()] = L'\0';
+    if (seamFails(SeamCall::Rename)) return false;
     return ::SetFileInformationByHandle(handle, FileRenameInfo, rename, static_cast<DWORD>(buffer.size())) != FALSE;
 }
 

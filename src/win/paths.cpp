@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "common/text.h"
+#include "win/fault_seam.h"
 #include "win/tree_move.h"
 #include "win/wow64_paths.h"
 
@@ -95,17 +96,25 @@ std::wstring tempFolder() {
     return folder;
 }
 
-bool deleteFile(const std::wstring& path) { return ::DeleteFileW(extendedPath(path).c_str()) != FALSE; }
+bool deleteFile(const std::wstring& path) {
+    return !seamFails(SeamCall::Delete) && ::DeleteFileW(extendedPath(path).c_str()) != FALSE;
+}
+
+bool removeEmptyFolder(const std::wstring& path) {
+    return !seamFails(SeamCall::Delete) && ::RemoveDirectoryW(extendedPath(path).c_str()) != FALSE;
+}
 
 bool createFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
-    return ::CreateDirectoryW(extendedPath(path).c_str(), security) != FALSE;
+    return !seamFails(SeamCall::Create) && ::CreateDirectoryW(extendedPath(path).c_str(), security) != FALSE;
 }
 
 bool setAttributes(const std::wstring& path, DWORD attributes) {
-    return ::SetFileAttributesW(extendedPath(path).c_str(), attributes) != FALSE;
+    return !seamFails(SeamCall::Attributes) && ::SetFileAttributesW(extendedPath(path).c_str(), attributes) != FALSE;
 }
 
-DWORD fileAttributes(const std::wstring& path) { return ::GetFileAttributesW(extendedPath(path).c_str()); }
+DWORD fileAttributes(const std::wstring& path) {
+    return seamFails(SeamCall::Attributes) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesW(extendedPath(path).c_str());
+}
 
 bool isFolder(const std::wstring& path) {
     const DWORD attributes = fileAttributes(path);
@@ -115,11 +124,12 @@ bool isFolder(const std::wstring& path) {
 bool isLink(const std::wstring& path) { return isLinkAttributes(fileAttributes(path)); }
 
 bool copyFile(const std::wstring& source, const std::wstring& destination, ExistingFile existing) {
-    return ::CopyFileW(extendedPath(source).c_str(), extendedPath(destination).c_str(),
+    return !seamFails(SeamCall::Copy) && ::CopyFileW(extendedPath(source).c_str(), extendedPath(destination).c_str(),
                        existing == ExistingFile::Keep ? TRUE : FALSE) != FALSE;
 }
 
 unique_hfind findFirst(const std::wstring& pattern, WIN32_FIND_DATAW& data) {
+    if (seamFails(SeamCall::List)) return unique_hfind();
     return unique_hfind(::FindFirstFileW(extendedPath(pattern).c_str(), &data));
 }
 

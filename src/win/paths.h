@@ -40,6 +40,9 @@ std::wstring extendedPath(const std::wstring& path);
 // File system.
 std::wstring tempFolder();  // with its trailing backslash; empty when unavailable
 bool deleteFile(const std::wstring& path);
+// Removes the folder when it is empty (and is no link's target: RemoveDirectory removes a
+// link to a folder itself).
+bool removeEmptyFolder(const std::wstring& path);
 bool createFolder(const std::wstring& path, SECURITY_ATTRIBUTES* security = nullptr);
 bool setAttributes(const std::wstring& path, DWORD attributes);
 bool isFolder(const std::wstring& path);  // a link to a folder counts

@@ -5,6 +5,8 @@
 #include <array>
 #include <vector>
 
+#include "win/fault_seam.h"
+
 namespace tidewell {
 namespace {
 
@@ -158,19 +160,22 @@ void RegistryKey::open(HKEY root, const std::wstring& subkey, IfMissing ifMissin
     extraAccess = withView(extraAccess);
     view_ = extraAccess & kViewBits;
     if (ifMissing == IfMissing::Create) {
-        error_ = ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                   KEY_ALL_ACCESS | extraAccess, nullptr, key_.put(), nullptr);
+        error_ = seamRegistry([&] {
+            return ::RegCreateKeyExW(root, subkey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                     KEY_ALL_ACCESS | extraAccess, nullptr, key_.put(), nullptr);
+        });
     } else {
-        error_ = ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | extraAccess, key_.put());
+        error_ = seamRegistry([&] { return ::RegOpenKeyExW(root, subkey.c_str(), 0, KEY_READ | extraAccess, key_.put()); });
     }
 }
 
 bool RegistryKey::deleteValue(const std::wstring& name) const {
-    return isOpen() && ::RegDeleteValueW(handle(), name.c_str()) == ERROR_SUCCESS;
+    return isOpen() && seamRegistry([&] { return ::RegDeleteValueW(handle(), name.c_str()); }) == ERROR_SUCCESS;
 }
 
 
 bool copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination) {
+    if (seamFails(SeamCall::Registry)) return false;
     if (const auto regCopyTree = advapiFunction<RegCopyTreeFunction>("RegCopyTreeW"))
         return regCopyTree(source, subkey.c_str(), destination) == ERROR_SUCCESS;
     return ::SHCopyKeyW(source, subkey.c_str(), destination, 0) == ERROR_SUCCESS;
@@ -184,9 +189,9 @@ namespace {
 bool deleteKeyInView(HKEY key, const std::wstring& subkey, REGSAM view) {
     if (view != 0) {
         if (const auto regDeleteKeyEx = advapiFunction<RegDeleteKeyExFunction>("RegDeleteKeyExW"))
-            return regDeleteKeyEx(key, subkey.c_str(), view, 0) == ERROR_SUCCESS;
+            return seamRegistry([&] { return regDeleteKeyEx(key, subkey.c_str(), view, 0); }) == ERROR_SUCCESS;
     }
-    return ::RegDeleteKeyW(key, subkey.c_str()) == ERROR_SUCCESS;
+    return seamRegistry([&] { return ::RegDeleteKeyW(key, subkey.c_str()); }) == ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -206,13 +211,18 @@ bool deleteKeyTree(HKEY key, const std::wstring& subkey, REGSAM view) {
     bool all = true;
     {
         unique_hkey tree;
-        if (::RegOpenKeyExW(key, subkey.c_str(), 0, KEY_READ | view, tree.put()) != ERROR_SUCCESS) return false;
+        if (seamRegistry([&] { return ::RegOpenKeyExW(key, subkey.c_str(), 0, KEY_READ | view, tree.put()); }) !=
+            ERROR_SUCCESS)
+            return false;
         std::vector<std::wstring> children;
         wchar_t name[256];  // the longest key name is 255 characters
         for (DWORD index = 0;; ++index) {
             DWORD length = 256;
-            if (::RegEnumKeyExW(tree.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-                break;
+            const LONG listed = seamRegistry(
+                [&] { return ::RegEnumKeyExW(tree.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr); });
+            if (listed == ERROR_NO_MORE_ITEMS) break;
+            // A listing cut short would leave keys that the deletion of their parent then trips on.
+            if (listed != ERROR_SUCCESS) return false;
             children.emplace_back(name, length);
         }
         for (const auto& child : children) all = deleteKeyTree(tree.get(), child, view) && all;

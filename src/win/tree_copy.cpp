@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/text.h"
+#include "win/fault_seam.h"
 #include "win/folder_entries.h"
 #include "win/named_object.h"
 #include "win/paths.h"
@@ -20,11 +21,17 @@ struct Times {
 };
 
 void setTimes(const std::wstring& path, const Times& times) {
+    if (seamFails(SeamCall::Attributes)) return;
     const unique_hfile file(::CreateFileW(extendedPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                           nullptr));
     if (file) ::SetFileTime(file.get(), &times.created, &times.accessed, &times.written);
+}
+
+void notCopied(CopyOutcome& outcome, DWORD error) {
+    if (outcome.complete) outcome.error = error;
+    outcome.complete = false;
 }
 
 void copyEntry(const std::wstring& source, const std::wstring& destination, const std::wstring& parentFinal,
@@ -37,7 +44,7 @@ void copyEntry(const std::wstring& source, const std::wstring& destination, cons
     }
     if (opened.kind != Named::Object) {
         logLine(log, {L"could not copy ", source, L" (error ", toDecimal(opened.error), L")"});
-        outcome.complete = false;
+        notCopied(outcome, opened.error);
         return;
     }
     Times times;
@@ -47,23 +54,28 @@ void copyEntry(const std::wstring& source, const std::wstring& destination, cons
         if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY))
             setAttributes(destination, existing & ~FILE_ATTRIBUTE_READONLY);
         if (!copyFile(source, destination, ExistingFile::Replace)) {
-            logLine(log, {L"could not copy ", source, L" (error ", toDecimal(::GetLastError()), L")"});
-            outcome.complete = false;
+            const DWORD error = ::GetLastError();
+            logLine(log, {L"could not copy ", source, L" (error ", toDecimal(error), L")"});
+            notCopied(outcome, error);
             return;
         }
         setTimes(destination, times);
         return;
     }
-    if (!createFolder(destination) && !isFolder(destination)) {
-        logLine(log, {L"could not create ", destination, L" (error ", toDecimal(::GetLastError()), L")"});
-        outcome.complete = false;
-        return;
+    if (!createFolder(destination)) {
+        const DWORD error = ::GetLastError();
+        if (error != ERROR_ALREADY_EXISTS || !isFolder(destination)) {
+            logLine(log, {L"could not create ", destination, L" (error ", toDecimal(error), L")"});
+            notCopied(outcome, error);
+            return;
+        }
     }
     const std::wstring self = finalPath(opened.handle.get());
     std::vector<FolderEntry> entries;
     if (!listFolder(source, entries)) {
-        logLine(log, {L"could not list ", source});
-        outcome.complete = false;
+        const DWORD error = ::GetLastError();
+        logLine(log, {L"could not list ", source, L" (error ", toDecimal(error), L")"});
+        notCopied(outcome, error);
     }
     for (const auto& entry : entries) copyEntry(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), self, log, outcome);
     // Attributes and times last: creating the content changes them.
@@ -85,6 +97,7 @@ CopyOutcome copyTree(const std::wstring& source, const std::wstring& destination
 
 bool sameTree(const std::wstring& source, const std::wstring& destination) {
     WIN32_FILE_ATTRIBUTE_DATA from{}, to{};
+    if (seamFails(SeamCall::Attributes)) return false;
     if (!::GetFileAttributesExW(extendedPath(source).c_str(), GetFileExInfoStandard, &from) ||
         !::GetFileAttributesExW(extendedPath(destination).c_str(), GetFileExInfoStandard, &to))
         return false;

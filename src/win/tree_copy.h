@@ -1,6 +1,7 @@
 #pragma once
 // Copying a file or a folder tree in-process, without any length limit: attributes and
 // times are kept; links are not followed and not copied (each skip is logged).
+#include <windows.h>
 #include <cstddef>
 #include <string>
 
@@ -11,6 +12,7 @@ namespace tidewell {
 struct CopyOutcome {
     bool complete = false;    // every entry that is not a link was copied
     size_t linksSkipped = 0;  // links left out
+    DWORD error = ERROR_SUCCESS;  // the Win32 error of the first entry that was not copied
 };
 
 // Copies the source to the destination path (a new name: for a folder, the folder itself

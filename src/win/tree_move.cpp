@@ -54,7 +54,7 @@ MoveResult moveTree(const std::wstring& source, const std::wstring& destination,
                 all = moveTree(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), existing, log) ==
                           MoveResult::Moved &&
                       all;
-            if (all) ::RemoveDirectoryW(extendedPath(source).c_str());
+            if (all) removeEmptyFolder(source);
             return all ? MoveResult::Moved : MoveResult::Failed;
         }
         if (!deleteTree(destination, log)) return MoveResult::Failed;

@@ -87,7 +87,8 @@ TEST(FailureLog, ItemsThatCannotBeBackedUpOrRestoredAreNamedInTheLog) {
 
     const RunResult install = package.install();
     ASSERT_EQ(0u, install.code);
-    EXPECT_TRUE(install.logHas(L"OnVuBackupImmediate: row missing: " + (root / L"none.txt") + L" not backed up"));
+    EXPECT_TRUE(install.logHas(L"OnVuBackupImmediate: row missing: " + (root / L"none.txt") + L" not backed up: it does not exist"))
+        << "an item that does not exist is no failure of the backup";
 
     // Where the file's folder was, a file now stands: the copy cannot go back.
     removeTree(root / L"keep\\data");

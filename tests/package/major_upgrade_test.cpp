@@ -4,10 +4,32 @@
 // in place with every folder level.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <msi.h>
+
+#include "common/text.h"
+#include "backup_file.h"
 #include "package.h"
 #include "test_fs.h"
 
 using namespace tidewell::test;
+using tidewell::toUtf8;
+
+namespace {
+
+// Sets an environment variable for the scope: the installer's custom-action host inherits it.
+class ScopedVariable {
+public:
+    ScopedVariable(const wchar_t* name, const wchar_t* value) : name_(name) { SetEnvironmentVariableW(name, value); }
+    ~ScopedVariable() { SetEnvironmentVariableW(name_, nullptr); }
+    ScopedVariable(const ScopedVariable&) = delete;
+    ScopedVariable& operator=(const ScopedVariable&) = delete;
+
+private:
+    const wchar_t* name_;
+};
+
+}  // namespace
 
 TEST(MajorUpgrade, BackedUpDataComesBackInPlaceWithEveryFolderLevel) {
     TestFolder data(L"C:\\tw-upgrade-data");
@@ -54,4 +76,61 @@ TEST(MajorUpgrade, BackedUpDataComesBackInPlaceWithEveryFolderLevel) {
     EXPECT_EQ("prefs", readFile(data / L"profiles\\default\\prefs.js"));
     EXPECT_EQ("settings", readFile(data / L"settings.ini"));
     EXPECT_EQ(std::vector<std::wstring>{}, recycleBins());
+}
+
+// The same upgrade on a drive without room for a second copy: the backup's first copy
+// fails with ERROR_DISK_FULL (and every one after it), so the backup fails the upgrade
+// before anything is removed. Version 1 stays installed and the data stays as it was.
+TEST(MajorUpgrade, ABackupThatCannotBeMadeStopsTheUpgradeAndTheDataStays) {
+    TestFolder data(L"C:\\tw-upgrade-full");
+    const std::vector<std::pair<std::wstring, std::string>> files{
+        {L"profiles\\default\\prefs.js", "prefs"},
+        {L"profiles\\default\\deep\\cache.bin", std::string(70000, 'c')},
+        {L"settings.ini", "settings"}};
+    for (const auto& [name, content] : files) writeFile(data / name, content);
+    const auto before = listTree(data.path());
+    const std::wstring upgradeCode = newGuid();
+
+    Package version1(L"upgrade-full-v1");
+    version1.property(L"UpgradeCode", upgradeCode).property(L"DATA", data.path()).component(L"Main");
+    version1.rows(L"RemoveFile", {{L"data", L"Main", L"", L"DATA", L"2"}})
+        .rows(L"VU_RemoveFile", {{L"data", L"", L"3"}})
+        .withKit()
+        .kitSequence(L"VU_UndoRemoveFiles")
+        .kitSequence(L"VU_RemoveFilesImmediate");
+    ASSERT_EQ(0u, version1.install().code);
+
+    Package version2(L"upgrade-full-v2");
+    version2.property(L"UpgradeCode", upgradeCode)
+        .property(L"ProductVersion", L"2.0.0")
+        .property(L"DATA", data.path())
+        .component(L"Main");
+    version2.rows(L"Upgrade", {{upgradeCode, L"1.0.0", L"2.0.0", L"", L"256", L"", L"OLDVERSION"}})
+        .rows(L"VU_PersistentData", {{L"settings", L"0", L"OLDVERSION", L"[DATA]\\settings.ini"},
+                                     {L"profiles", L"0", L"OLDVERSION", L"[DATA]\\profiles"}})
+        .sequence(L"FindRelatedProducts", 200)
+        .sequence(L"RemoveExistingProducts", 1510)
+        .withKit()
+        .library(L"TidewellFaults.dll")
+        .kitSequence(L"VU_BackupImmediate")
+        .kitSequence(L"VU_RestoreImmediate", L"OLDVERSION");
+    RunResult upgrade;
+    {
+        // The second file copy and every one after it: settings.ini is copied first.
+        const ScopedVariable fault(L"TIDEWELL_TEST_FAULT", L"copy,2,disk-full,on");
+        upgrade = version2.install();
+    }
+    EXPECT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), upgrade.code);
+    EXPECT_TRUE(upgrade.logHas(L"OnVuBackupImmediate: row settings: backed up " + data / L"settings.ini"));
+    EXPECT_TRUE(upgrade.logHas(L"OnVuBackupImmediate: row profiles: could not back up " + data / L"profiles" +
+                               L" (error 112)"));
+    EXPECT_TRUE(upgrade.logHas(L"OnVuBackupImmediate: the backup failed: its copies are deleted"));
+    EXPECT_FALSE(upgrade.logHas(L"OnVuRestoreDeferred")) << "nothing ran after the backup";
+
+    EXPECT_EQ(INSTALLSTATE_DEFAULT, MsiQueryProductStateW(version1.productCode().c_str())) << "version 1 stays";
+    EXPECT_NE(INSTALLSTATE_DEFAULT, MsiQueryProductStateW(version2.productCode().c_str()));
+    EXPECT_EQ(before, listTree(data.path()));
+    for (const auto& [name, content] : files) EXPECT_EQ(content, readFile(data / name)) << toUtf8(name);
+    EXPECT_FALSE(exists(backupFilePath(version2.productCode()))) << "no backup file is written";
+    EXPECT_EQ(std::vector<std::wstring>{}, recycleBins()) << "the copy of settings.ini is deleted again";
 }

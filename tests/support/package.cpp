@@ -448,6 +448,13 @@ RunResult Package::uninstall(const std::wstring& commandLine) {
     return result;
 }
 
+Package& Package::library(const std::wstring& file) {
+    for (auto& row : tables_[L"Binary"])
+        if (row[0] == L"Tidewell") row[1] = binFolder() + file;
+    built_ = false;
+    return *this;
+}
+
 Package& Package::withoutBinaries() {
     tables_.erase(L"Binary");
     built_ = false;

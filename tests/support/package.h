@@ -64,6 +64,9 @@ public:
     // the kit's names, types and exports, and adds the kit's progress texts
     // (authoring/ActionText.idt); none is sequenced.
     Package& withKit();
+    // Carries another DLL of the bin folder as the library (the Binary row "Tidewell"):
+    // TidewellFaults.dll for a call that fails inside the installation.
+    Package& library(const std::wstring& file);
     // Takes an action's CustomAction row out again (a package that lacks it).
     Package& withoutAction(const std::wstring& action);
     // Sequences an action at the kit's number (authoring/InstallExecuteSequence.idt), with

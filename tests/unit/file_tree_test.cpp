@@ -116,8 +116,8 @@ TEST(LongNamesAndLinks, BackupCopiesWithoutLinksAndRestoresOverChanges) {
     Lines log;
     {
         UndoTransaction backup(nullptr, &log, backupFile);
-        ASSERT_TRUE(backup.keepCopy(fixture.tree));
-        ASSERT_TRUE(backup.keepCopy(fixture.longFile));
+        ASSERT_TRUE(backup.keepCopy(fixture.tree).whole());
+        ASSERT_TRUE(backup.keepCopy(fixture.longFile).whole());
         ASSERT_TRUE(backup.saveJournal());
         backup.keep();
     }

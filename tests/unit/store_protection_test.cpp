@@ -153,8 +153,8 @@ TEST(StoreProtection, ThePathBackedUpTwiceIsOneItemAndComesBack) {
     const std::wstring backupFile = folder / L"backup.bak";
     {
         UndoTransaction backup(nullptr, nullptr, backupFile);
-        ASSERT_TRUE(backup.keepCopy(folder / L"a.ini"));
-        ASSERT_TRUE(backup.keepCopy(folder / L"a.ini"));
+        ASSERT_TRUE(backup.keepCopy(folder / L"a.ini").whole());
+        ASSERT_TRUE(backup.keepCopy(folder / L"a.ini").whole());
         EXPECT_EQ(1u, backup.itemCount());
         ASSERT_TRUE(backup.saveJournal());
         backup.keep();

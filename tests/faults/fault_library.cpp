@@ -1,0 +1,81 @@
+// The library with its failure seam armed from the environment: the package tests put
+// this DLL into a package in place of the shipped one, so that one call fails inside a
+// real installation. It is built for the tests only; the shipped DLLs have no way to arm
+// the seam.
+//
+//   TIDEWELL_TEST_FAULT=<kind>,<position>,<fault>[,on]
+//   kind: any open create write read rename delete copy list attributes registry
+//   fault: disk-full access-denied sharing-violation path-not-found short-write
+//   on: every call from the position on fails (a disk that stays full), not only that one
+#include <windows.h>
+
+#include <cwchar>
+#include <string>
+
+#include "win/fault_seam.h"
+
+namespace {
+
+using tidewell::SeamCall;
+using tidewell::SeamFault;
+
+bool parseKind(const std::wstring& text, tidewell::SeamPlan& plan) {
+    static const struct {
+        const wchar_t* name;
+        SeamCall kind;
+    } kinds[] = {{L"open", SeamCall::Open},     {L"create", SeamCall::Create},         {L"write", SeamCall::Write},
+                 {L"read", SeamCall::Read},     {L"rename", SeamCall::Rename},         {L"delete", SeamCall::Delete},
+                 {L"copy", SeamCall::Copy},     {L"list", SeamCall::List},             {L"attributes", SeamCall::Attributes},
+                 {L"registry", SeamCall::Registry}};
+    if (text == L"any") return true;
+    for (const auto& k : kinds)
+        if (text == k.name) {
+            plan.onlyOneKind = true;
+            plan.kind = k.kind;
+            return true;
+        }
+    return false;
+}
+
+bool parseFault(const std::wstring& text, SeamFault& fault) {
+    static const struct {
+        const wchar_t* name;
+        SeamFault fault;
+    } faults[] = {{L"disk-full", SeamFault::DiskFull},
+                  {L"access-denied", SeamFault::AccessDenied},
+                  {L"sharing-violation", SeamFault::SharingViolation},
+                  {L"path-not-found", SeamFault::PathNotFound},
+                  {L"short-write", SeamFault::ShortWrite}};
+    for (const auto& f : faults)
+        if (text == f.name) {
+            fault = f.fault;
+            return true;
+        }
+    return false;
+}
+
+struct ArmFromEnvironment {
+    ArmFromEnvironment() {
+        wchar_t value[128];
+        const DWORD length = ::GetEnvironmentVariableW(L"TIDEWELL_TEST_FAULT", value, 128);
+        if (length == 0 || length >= 128) return;
+        std::wstring fields[4];
+        size_t count = 0;
+        for (const wchar_t* at = value; count < 4; ++count) {
+            const wchar_t* comma = std::wcschr(at, L',');
+            fields[count] = comma ? std::wstring(at, comma) : std::wstring(at);
+            if (!comma) {
+                ++count;
+                break;
+            }
+            at = comma + 1;
+        }
+        tidewell::SeamPlan plan;
+        plan.position = std::wcstoll(fields[1].c_str(), nullptr, 10);
+        if (count < 3 || !parseKind(fields[0], plan) || !parseFault(fields[2], plan.fault) || plan.position <= 0) return;
+        plan.repeat = fields[3] == L"on" ? tidewell::SeamRepeat::FromThenOn : tidewell::SeamRepeat::Once;
+        tidewell::armFaultSeam(plan);
+    }
+} armFromEnvironment;
+
+}  // namespace

@@ -238,8 +238,9 @@ void PersistentDataBackup::release(Ending ending) {
         }
         // The transaction ends active: its stores delete the copies, and the backup file goes.
     }
-    log_.line(pathExists(backupFile_) ? concat({L"could not delete the backup file ", backupFile_})
-                                      : concat({L"backup file ", backupFile_, L" removed"}));
+    log_.line(pathExists(backupFile_)
+                  ? concat({L"backup file ", backupFile_, L" kept: it names what is left in the stores"})
+                  : concat({L"backup file ", backupFile_, L" removed"}));
 }
 
 }  // namespace tidewell

@@ -22,6 +22,7 @@ std::wstring literalTemplate(const std::wstring& text) {
 
 void ActionLog::line(const std::wstring& text) const noexcept {
     try {
+        if (copy_) copy_->line(text);
         if (installer_ == 0) return;
         MsiHandleHolder record(::MsiCreateRecord(0));
         if (!record) return;

@@ -13,6 +13,10 @@ namespace tidewell {
 class ActionLog final : public LogSink {
 public:
     ActionLog(MSIHANDLE installer, std::wstring action) : installer_(installer), action_(std::move(action)) {}
+    // Also hands every line, unprefixed, to the copy: code that runs an action's work
+    // below the exports (the tests) reads what it decided.
+    ActionLog(MSIHANDLE installer, std::wstring action, const LogSink* copy)
+        : installer_(installer), action_(std::move(action)), copy_(copy) {}
 
     // Writes "<action>: <text>" as an information message; never fails the caller.
     void line(const std::wstring& text) const noexcept override;
@@ -24,6 +28,7 @@ public:
 private:
     MSIHANDLE installer_;
     std::wstring action_;
+    const LogSink* copy_ = nullptr;
 };
 
 // The text as a record template that the installer prints literally: brackets and

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/text.h"
+#include "win/folder_entries.h"
 #include "win/folder_removal.h"
 #include "win/folder_tree.h"
 #include "win/guid_text.h"
@@ -80,6 +81,8 @@ std::wstring FileUndoStore::prepareLocation() {
     const std::wstring folder = concat({base, L"\\", guid});
     if (!createFolder(folder, security.attributes())) {
         logLine({L"cannot create the store folder ", folder, errorText(::GetLastError())});
+        // A base that holds no store is not left behind.
+        if (isFolderEmpty(base)) removeFolderIfEmpty(base, nullptr);
         return {};
     }
     prepared_ = true;
@@ -282,8 +285,18 @@ bool FileUndoStore::finish() {
         logLine({L"could not delete the store ", location_});
         return false;
     }
+    // The base goes with its last store; one that is left empty counts as not finished,
+    // so that the journal keeps naming it for the next run.
     const std::wstring base = parentFolder(location_);
-    if (isFolderEmpty(base)) removeFolderIfEmpty(base, nullptr);
+    std::vector<FolderEntry> entries;
+    const bool listed = listFolder(base, entries);
+    if (!listed && fileAttributes(base) == INVALID_FILE_ATTRIBUTES &&
+        (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND))
+        return all;  // gone with another store already
+    if (!listed || (entries.empty() && !removeEmptyFolder(base))) {
+        logLine({L"could not delete the store base ", base, errorText(::GetLastError())});
+        return false;
+    }
     return all;
 }
 

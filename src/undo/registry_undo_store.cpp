@@ -108,7 +108,11 @@ bool RegistryUndoStore::restoreItem(const std::wstring& path) {
         logLine({L"could not restore ", path, L": the key cannot be created or opened for writing"});
         return false;
     }
-    if (copyKeyTree(copy.key->handle(), copy.leaf, original.handle())) return true;
+    if (copyKeyTree(copy.key->handle(), copy.leaf, original.handle())) {
+        // Back in place: the copy goes with the store's key.
+        forget(path);
+        return true;
+    }
     logLine({L"could not restore ", path, L" completely; the copy stays in ", found->second});
     return false;
 }
@@ -116,22 +120,38 @@ bool RegistryUndoStore::restoreItem(const std::wstring& path) {
 bool RegistryUndoStore::discardItem(const std::wstring& path) {
     const auto found = storedOf_.find(path);
     if (found == storedOf_.end()) return false;
-    const ParentKey numbered(splitAtLastBackslash(found->second).parent, KEY_ALL_ACCESS);
-    if (!numbered.isOpen() || !deleteKeyTree(numbered.key->handle(), numbered.leaf)) return false;
+    const std::wstring numberedKey = splitAtLastBackslash(found->second).parent;
+    const ParentKey numbered(numberedKey, KEY_ALL_ACCESS);
+    const bool deleted = numbered.isOpen() && deleteKeyTree(numbered.key->handle(), numbered.leaf);
+    // A copy that went with its store's key earlier is deleted too.
+    if (!deleted && RegistryKey(numberedKey, IfMissing::Fail).error() != ERROR_FILE_NOT_FOUND) return false;
     forget(path);
     return true;
 }
 
 bool RegistryUndoStore::finish() {
-    for (const auto& path : storedPaths()) discardItem(path);
-    if (location_.empty()) return true;
+    bool all = true;
+    for (const auto& path : storedPaths()) all = discardItem(path) && all;
+    if (location_.empty()) return all;
+    const auto gone = [](const std::wstring& key) { return RegistryKey(key, IfMissing::Fail).error() == ERROR_FILE_NOT_FOUND; };
     const ParentKey base(location_, KEY_ALL_ACCESS);
-    if (!base.isOpen()) return false;
-    deleteKeyTree(base.key->handle(), base.leaf);
-    // "VU_RecycleBin" goes only when no other store is left in it.
-    const ParentKey software(splitAtLastBackslash(location_).parent, KEY_ALL_ACCESS);
-    if (software.isOpen()) software.key->deleteSubkey(software.leaf);
-    return true;
+    if (!base.isOpen()) return all && gone(location_);
+    if (!deleteKeyTree(base.key->handle(), base.leaf) && !gone(location_)) {
+        logLine({L"could not delete the store key ", location_});
+        return false;
+    }
+    // "VU_RecycleBin" goes only when no other store is left in it; one left empty is not finished.
+    const std::wstring storeBase = splitAtLastBackslash(location_).parent;
+    const ParentKey software(storeBase, KEY_ALL_ACCESS);
+    if ((software.isOpen() && software.key->deleteSubkey(software.leaf)) || gone(storeBase)) return all;
+    const RegistryKey remaining(storeBase, IfMissing::Fail);
+    DWORD subkeys = 0;
+    if (remaining.isOpen() && ::RegQueryInfoKeyW(remaining.handle(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                                                 nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+        subkeys > 0)
+        return all;
+    logLine({L"could not delete the store key ", storeBase});
+    return false;
 }
 
 bool RegistryUndoStore::isStoreLocation(const std::wstring& location) const {

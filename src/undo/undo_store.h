@@ -93,6 +93,11 @@ public:
     void keep();
     // Stops finishing on destruction only.
     void disarm() { finishOnDestroy_ = false; }
+    // Finishes on destruction again (a store whose items wait in a journal for the next run).
+    void rearm() { finishOnDestroy_ = true; }
+    // A store whose finish failed: something of it is still on disk.
+    void markUnfinished() { unfinished_ = true; }
+    bool unfinished() const { return unfinished_; }
     void setScript(CommandScript* script) { script_ = script; }
     void setWriteAhead(WriteAhead* ahead) { ahead_ = ahead; }
     void setRestoreTarget(RestoreTarget target) { restoreTarget_ = target; }
@@ -133,6 +138,7 @@ protected:
     std::wstring key_;
     bool prepared_ = false;
     bool finishOnDestroy_ = true;
+    bool unfinished_ = false;
     std::map<std::wstring, std::wstring> storedOf_;
     std::map<std::wstring, std::wstring> pathOf_;
     std::int32_t counter_ = 0;

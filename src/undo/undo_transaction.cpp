@@ -16,7 +16,7 @@ namespace {
 const wchar_t* const kRegistryStoreKey = L"HKCU";
 
 void finishStore(UndoStore& store) {
-    if (store.finishOnDestroy()) store.finish();
+    if (store.finishOnDestroy() && !store.finish()) store.markUnfinished();
     store.disarm();
 }
 }  // namespace
@@ -80,7 +80,13 @@ UndoTransaction::~UndoTransaction() {
         for (auto& entry : registryStores_) finishStore(*entry.second);
         if (keepFiles_) return;
         ahead_ = WriteAheadLog();
-        deleteTree(journal_, log_);
+        if (keepJournalForRemainingItems()) return;
+        if (!deleteTree(journal_, log_) && fileAttributes(journal_) != INVALID_FILE_ATTRIBUTES) {
+            // A journal left in place would name items that are done by now: it is
+            // written again naming none.
+            clearStores();
+            if (saveJournal()) logLine({L"the journal ", journal_, L" is emptied: the next run finds nothing to do in it"});
+        }
         deleteTree(pendingFile(journal_), log_);
         deleteTree(writeAheadFile(journal_), log_);
     } catch (...) {
@@ -123,6 +129,8 @@ void UndoTransaction::discardStores() {
     if (!active_) return;
     for (auto& entry : fileStores_) finishStore(*entry.second);
     for (auto& entry : registryStores_) finishStore(*entry.second);
+    // Copies that could not be deleted are named for the next run, which deletes them.
+    keepJournalForRemainingItems();
     active_ = false;
 }
 
@@ -169,7 +177,10 @@ bool UndoTransaction::readJournal(const std::vector<unsigned char>& bytes) {
     }
     fileStores_ = std::move(files);
     registryStores_ = std::move(registry);
-    active_ = active;
+    // A journal closed as not active was kept by a commit or discard that could not
+    // delete everything: its items are to be deleted, never put back.
+    deleteOnly_ = !active;
+    active_ = true;
     setRestoreTarget(restoreTarget_);
     return true;
 }
@@ -247,6 +258,34 @@ bool UndoTransaction::loadJournal() {
     return false;
 }
 
+bool UndoTransaction::keepJournalForRemainingItems() {
+    size_t remaining = 0;
+    bool unfinished = false;
+    const auto rearm = [&](UndoStore& store) {
+        if (store.storedOf().empty() && !store.unfinished()) return;
+        remaining += store.storedOf().size();
+        unfinished = true;
+        store.rearm();
+    };
+    for (auto& entry : fileStores_) rearm(*entry.second);
+    for (auto& entry : registryStores_) rearm(*entry.second);
+    if (!unfinished) return false;
+    // The journal's closing flag tells the next run what the items wait for.
+    const bool wasActive = active_;
+    active_ = restoring_;
+    const bool saved = saveJournal();
+    active_ = wasActive;
+    for (auto& entry : fileStores_) entry.second->disarm();
+    for (auto& entry : registryStores_) entry.second->disarm();
+    if (!saved) return false;
+    if (remaining == 0)
+        logLine({L"the journal ", journal_, L" keeps naming the stores that could not be deleted; the next run deletes them"});
+    else
+        logLine({L"the journal ", journal_, L" keeps the ", toDecimal(static_cast<long long>(remaining)),
+                L" items that could not be ", (restoring_ ? L"put back" : L"deleted"), L"; the next run takes them up"});
+    return true;
+}
+
 void UndoTransaction::keep() {
     active_ = false;
     for (auto& entry : fileStores_) entry.second->keep();
@@ -254,6 +293,11 @@ void UndoTransaction::keep() {
 }
 
 bool UndoTransaction::restoreAll(RestoreReport* report) {
+    if (deleteOnly_) {
+        logLine({L"the journal ", journal_, L" names items that a commit could not delete: they are deleted, not put back"});
+        return true;
+    }
+    restoring_ = true;
     bool all = true;
     const auto restore = [&](UndoStore& store) {
         if (store.restoreAll(report)) return;

@@ -93,6 +93,9 @@ private:
     }
 
     bool readWriteAheadStores(const WriteAheadContents& contents);
+    // At the end: items that could not be put back or deleted stay named by the journal,
+    // so that the next run takes them up; true when it was written.
+    bool keepJournalForRemainingItems();
     void attach(UndoStore& store);
 
     CommandScript* script_;
@@ -102,6 +105,11 @@ private:
     WriteAheadLog ahead_;
     RestoreTarget restoreTarget_ = RestoreTarget::KeepNewer;
     bool keepFiles_ = false;
+    // Set by restoreAll: what the stores still hold at the end waits to be put back;
+    // otherwise it waits to be deleted.
+    bool restoring_ = false;
+    // Read from a journal whose items wait to be deleted, never put back.
+    bool deleteOnly_ = false;
     bool active_ = true;
     int uncaughtAtStart_;
     FileStores fileStores_;

@@ -10,6 +10,7 @@ struct SeamState {
     long long counted = 0;
     long long failures = 0;
     DWORD error = ERROR_SUCCESS;
+    SeamCall lastFailed = SeamCall::Open;
 };
 SeamState seam;
 
@@ -40,6 +41,7 @@ bool seamFails(SeamCall call) {
     // A short write is a fault of writes only; elsewhere the position passes.
     if (!armedHere() || (seam.plan.fault == SeamFault::ShortWrite && call != SeamCall::Write)) return false;
     ++seam.failures;
+    seam.lastFailed = call;
     seam.error = seamFaultError(seam.plan.fault);
     ::SetLastError(seam.error);
     return true;
@@ -69,5 +71,7 @@ void disarmFaultSeam() { seam = SeamState{}; }
 long long seamCallsCounted() { return seam.counted; }
 
 long long seamFailuresMade() { return seam.failures; }
+
+SeamCall seamLastFailedCall() { return seam.lastFailed; }
 
 }  // namespace tidewell

@@ -40,6 +40,8 @@ void disarmFaultSeam();
 long long seamCallsCounted();
 // How many calls the armed plan made fail.
 long long seamFailuresMade();
+// The kind of the call that failed last.
+SeamCall seamLastFailedCall();
 // The Win32 error of a fault (ShortWrite: ERROR_DISK_FULL, what a second write would get).
 DWORD seamFaultError(SeamFault fault);
 

@@ -71,6 +71,12 @@ NamedObject openNamed(const std::wstring& path, DWORD access, const std::wstring
     // Not a link as opened: it must sit where the path says, or a link was followed.
     std::wstring parent = parentFinal;
     if (parent.empty()) parent = finalFolderPath(parentFolder(path));
+    if (parent.empty()) {
+        // Without the parent's place nothing can be compared: a failure, not a link.
+        opened.error = ::GetLastError() != ERROR_SUCCESS ? ::GetLastError() : ERROR_OPEN_FAILED;
+        opened.handle.reset();
+        return opened;
+    }
     removeTrailingBackslash(parent);  // a drive root ends in one
     const std::wstring actual = finalPath(opened.handle.get());
     std::wstring leaf = path;

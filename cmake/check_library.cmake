@@ -98,3 +98,9 @@ foreach(entry ${msi_entries})
   endif()
 endforeach()
 message(STATUS "${kind}, ${count} msi.dll imports by ordinal, exports: ${actual}")
+
+# The failure seam of the tests stays off in the shipped library: nothing in it reads the
+# environment (the tests' TidewellFaults.dll does, and this check refuses it).
+if(dump MATCHES "GetEnvironmentVariable")
+  message(FATAL_ERROR "the library reads the environment: a test build (TidewellFaults.dll)?")
+endif()

@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "win/folder_removal.h"
 #include "win/paths.h"
+#include "undo/journal_file.h"
 #include "undo/undo_transaction.h"
 #include "win/command_script.h"
 #include "msi/session.h"
@@ -165,8 +166,11 @@ bool PersistentDataBackup::backUp() {
         log_.line(L"the backup failed: nothing is backed up and nothing is changed");
         return false;
     }
+    discardPartial();
     CommandScript script(&log_);
-    UndoTransaction transaction(&script, &log_, backupFile_);
+    // Written before each copy, and renamed to the backup file only when all are made.
+    UndoTransaction transaction(&script, &log_, partialFile());
+    transaction.saveJournalBeforeEachItem();
     size_t copied = 0;
     bool failed = false;
     for (const auto& [item, path] : work) {
@@ -201,7 +205,7 @@ bool PersistentDataBackup::backUp() {
     if (!failed) {
         if (pathExists(backupFile_))
             log_.line({L"an earlier backup file ", backupFile_, L" is replaced; its copies stay in the stores"});
-        if (transaction.saveJournal()) {
+        if (transaction.saveJournal() && replaceFile(partialFile(), backupFile_)) {
             log_.line({L"backup file ", backupFile_, L" written: ", count(transaction.itemCount()), L" items"});
             transaction.keep();
             return true;
@@ -213,10 +217,25 @@ bool PersistentDataBackup::backUp() {
     return false;
 }
 
+void PersistentDataBackup::discardPartial() {
+    // The first write of a run that ended there names nothing yet.
+    if (fileAttributes(pendingFile(partialFile())) != INVALID_FILE_ATTRIBUTES &&
+        fileAttributes(partialFile()) == INVALID_FILE_ATTRIBUTES)
+        deleteFile(pendingFile(partialFile()));
+    const bool ended = fileAttributes(partialFile()) != INVALID_FILE_ATTRIBUTES;
+    if (!ended && fileAttributes(leftoverFile(partialFile())) == INVALID_FILE_ATTRIBUTES) return;
+    if (ended) log_.line({L"a backup that ended while copying left ", partialFile(), L": its copies are deleted"});
+    CommandScript script(&log_);
+    UndoTransaction partial(&script, &log_, partialFile());
+    // Read as not finished, its copies are deleted when the transaction ends.
+    partial.loadJournal();
+}
+
 void PersistentDataBackup::restore() { release(Ending::Restore); }
 void PersistentDataBackup::discard() { release(Ending::Discard); }
 
 void PersistentDataBackup::release(Ending ending) {
+    discardPartial();
     {
         CommandScript script(&log_);
         UndoTransaction transaction(&script, &log_, backupFile_);
@@ -239,7 +258,7 @@ void PersistentDataBackup::release(Ending ending) {
         // The transaction ends active: its stores delete the copies, and the backup file goes.
     }
     log_.line(pathExists(backupFile_)
-                  ? concat({L"backup file ", backupFile_, L" kept: it names what is left in the stores"})
+                  ? concat({L"backup file ", backupFile_, L" is still there (see the lines before)"})
                   : concat({L"backup file ", backupFile_, L" removed"}));
 }
 

@@ -41,6 +41,10 @@ public:
     void discard();
 
     const std::wstring& backupFile() const { return backupFile_; }
+    // The journal of a backup while it copies ("<backup file>.partial"): renamed to the
+    // backup file once every copy is made. One left by a run that ended while copying
+    // names copies that are deleted, never restored.
+    std::wstring partialFile() const { return backupFile_ + L".partial"; }
     const std::wstring& allUsers() const { return allUsers_; }
     const std::vector<PersistentItem>& items() const { return items_; }
 
@@ -53,6 +57,8 @@ private:
     // How the copies end: put back first, or only deleted.
     enum class Ending { Restore, Discard };
     void release(Ending ending);
+    // Deletes the copies of a backup that ended while copying.
+    void discardPartial();
 
     const ActionLog& log_;
     std::wstring backupFile_;

@@ -5,6 +5,7 @@
 #include "move_files/file_stamp.h"
 #include "win/folder_tree.h"
 #include "win/named_object.h"
+#include "win/tree_move.h"
 #include "move_files/path_checks.h"
 
 namespace tidewell {
@@ -88,8 +89,15 @@ void MoveExecutor::undoOne(const MoveOperation& operation) {
             log_.line({L"nothing at ", quoted(destination), L" to move back"});
             break;
         }
+        // Whatever stands at the source now (the file itself, when the move never
+        // happened) is never replaced by what stands at the destination.
+        if (absolutePathExists(operation.source)) {
+            log_.line({L"left ", quoted(destination), L" and ", quoted(operation.source),
+                      L" as they are: something stands at the source"});
+            break;
+        }
         makeFolderTree(parentFolder(operation.source));
-        if (moveFileOrFolder(destination, operation.source))
+        if (moveTree(destination, operation.source, ExistingTarget::Refuse, &log_) == MoveResult::Moved)
             log_.line({L"moved ", quoted(destination), L" back to ", quoted(operation.source)});
         else
             log_.line({L"could not move ", quoted(destination), L" back to ", quoted(operation.source)});

@@ -47,6 +47,17 @@ std::wstring ActionData::findValue(const ActionDataGroup& group, const std::wstr
     return {};
 }
 
+bool holdsSeparator(const std::wstring& text) {
+    return text.find_first_of(L"\x0001\x0002\x0003") != std::wstring::npos;
+}
+
+std::wstring stripSeparators(const std::wstring& text) {
+    std::wstring kept;
+    for (const wchar_t c : text)
+        if (c != kFieldSeparator && c != kRecordSeparator && c != kGroupSeparator) kept += c;
+    return kept;
+}
+
 std::wstring joinFields(const std::vector<std::wstring>& fields) {
     std::wstring text;
     for (size_t i = 0; i < fields.size(); ++i) {
@@ -68,7 +79,10 @@ std::wstring joinRecords(const std::vector<ActionDataRecord>& records) {
 void appendProperties(MSIHANDLE installer, std::wstring& text, const std::vector<std::wstring>& names) {
     // std::wstring compares code unit by code unit; emplace keeps a name's first value.
     std::map<std::wstring, std::wstring> values;
-    for (const auto& name : names) values.emplace(name, getProperty(installer, name));
+    for (const auto& name : names) {
+        std::wstring value = getProperty(installer, name);
+        values.emplace(name, holdsSeparator(value) ? std::wstring() : std::move(value));
+    }
     if (!text.empty()) text += kGroupSeparator;
     bool first = true;
     for (const auto& [name, value] : values) {

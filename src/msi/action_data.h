@@ -42,13 +42,19 @@ private:
     std::vector<ActionDataGroup> groups_;
 };
 
+// True when the text holds one of the three separators, which nothing in the text escapes.
+bool holdsSeparator(const std::wstring& text);
+// The text without them.
+std::wstring stripSeparators(const std::wstring& text);
+
 // Joins the fields of one record.
 std::wstring joinFields(const std::vector<std::wstring>& fields);
 // Joins records into one row group: fields by U+0001, records by U+0002.
 std::wstring joinRecords(const std::vector<ActionDataRecord>& records);
 
 // Extends the text with a property group: one record (name, value) per property, in
-// ordinal order of the names; U+0003 goes before it only when the text is not empty.
+// ordinal order of the names; U+0003 goes before it only when the text is not empty. A
+// value that holds a separator is written empty.
 void appendProperties(MSIHANDLE installer, std::wstring& text, const std::vector<std::wstring>& names);
 
 }  // namespace tidewell

@@ -151,13 +151,21 @@ std::vector<ActionDataRecord> selectRows(const ActionLog& log, MsiTableReader& r
         if (selector && !selector(log, row)) continue;
         if (adjuster) adjuster(log, row);
         ActionDataRecord fields;
+        bool splits = false;
         for (const auto& spec : specs) {
             for (const auto& column : spec.columns) {
                 std::wstring value = row.value(column.name);
                 if (column.property && !value.empty()) value = getProperty(installer, value);
                 if (column.format) value = formatText(installer, value);
+                splits = splits || holdsSeparator(value);
                 fields.push_back(std::move(value));
             }
+        }
+        // The work list has no escaping: such a value would make records of its own.
+        if (splits) {
+            log.line({L"row ", (fields.empty() ? std::wstring() : stripSeparators(fields.front())),
+                      L" skipped: a value holds a work-list separator (U+0001 to U+0003)"});
+            continue;
         }
         records.push_back(std::move(fields));
     }

@@ -46,18 +46,17 @@ FileUndoStore::~FileUndoStore() {
 
 bool FileUndoStore::isNetworkStore() const { return isNetworkPath(key_.size() < 3 ? concat({key_, L"\\"}) : key_); }
 
-std::wstring FileUndoStore::usableBase(const std::wstring& base, SECURITY_ATTRIBUTES* security) {
-    // Made new, it is ours; found standing, it must be a real folder of a trusted owner.
-    if (createFolder(base, security)) return base;
+bool FileUndoStore::trustedBase(const std::wstring& base) {
+    // Standing already, it must be a real folder of a trusted owner.
     const NamedObject existing = openNamed(base, READ_CONTROL);
-    if (existing.kind == Named::Object && existing.isFolder() && hasTrustedOwner(existing.handle.get())) return base;
+    if (existing.kind == Named::Object && existing.isFolder() && hasTrustedOwner(existing.handle.get())) return true;
     if (existing.kind == Named::Link || existing.kind == Named::FollowedLink)
         logLine({L"store base ", base, L" refused: it is a link"});
     else if (existing.kind == Named::Object && existing.isFolder())
         logLine({L"store base ", base, L" refused: another account owns it"});
     else
         logLine({L"cannot create the store base ", base, errorText(existing.error)});
-    return {};
+    return false;
 }
 
 std::wstring FileUndoStore::prepareLocation() {
@@ -66,27 +65,44 @@ std::wstring FileUndoStore::prepareLocation() {
         logLine({L"no store on ", key_, L": its security cannot be built"});
         return {};
     }
-    std::wstring base = usableBase(storeBase(key_), security.attributes());
-    if (base.empty() && !tempFolder().empty()) {
-        base = usableBase(storeBase(tempFolder()), security.attributes());
-        if (!base.empty()) logLine({L"the store of ", key_, L" goes into ", base});
-    }
-    if (base.empty()) {
-        logLine({L"no store on ", key_, L": its items stay in place"});
-        return {};
-    }
-    setAttributes(base, kStoreAttributes);
     const std::wstring guid = newGuidText();
     if (guid.empty()) return {};
-    const std::wstring folder = concat({base, L"\\", guid});
-    if (!createFolder(folder, security.attributes())) {
-        logLine({L"cannot create the store folder ", folder, errorText(::GetLastError())});
-        // A base that holds no store is not left behind.
-        if (isFolderEmpty(base)) removeFolderIfEmpty(base, nullptr);
-        return {};
+    std::vector<std::wstring> bases{storeBase(key_)};
+    if (!tempFolder().empty()) bases.push_back(storeBase(tempFolder()));
+    for (const auto& base : bases) {
+        const bool standing = fileAttributes(base) != INVALID_FILE_ATTRIBUTES || isLink(base);
+        if (standing && !trustedBase(base)) continue;
+        const std::wstring folder = concat({base, L"\\", guid});
+        // Named before anything is made: a run that ends at any point leaves nothing on
+        // disk that its record does not name.
+        location_ = folder;
+        if (ahead_ != nullptr && !ahead_->beforeLocation(*this, folder)) {
+            location_.clear();
+            logLine({L"no store on ", key_, L": its record cannot be written"});
+            return {};
+        }
+        // Made new, the base is ours, with the store's security.
+        const bool madeBase = createFolder(base, security.attributes());
+        if (!madeBase && (::GetLastError() != ERROR_ALREADY_EXISTS || !trustedBase(base))) {
+            if (::GetLastError() != ERROR_ALREADY_EXISTS)
+                logLine({L"cannot create the store base ", base, errorText(::GetLastError())});
+            location_.clear();
+            continue;
+        }
+        setAttributes(base, kStoreAttributes);
+        if (!createFolder(folder, security.attributes())) {
+            logLine({L"cannot create the store folder ", folder, errorText(::GetLastError())});
+            // A base that holds no store is not left behind.
+            if (isFolderEmpty(base)) removeFolderIfEmpty(base, nullptr);
+            location_.clear();
+            return {};
+        }
+        if (base != bases.front()) logLine({L"the store of ", key_, L" goes into ", base});
+        prepared_ = true;
+        return folder;
     }
-    prepared_ = true;
-    return folder;
+    logLine({L"no store on ", key_, L": its items stay in place"});
+    return {};
 }
 
 bool FileUndoStore::isStoreLocation(const std::wstring& location) const {
@@ -204,6 +220,11 @@ KeptCopy FileUndoStore::keepCopy(const std::wstring& given) {
     }
     const std::wstring item = record(path);
     DWORD error = ERROR_SUCCESS;
+    if (ahead_ != nullptr && !ahead_->beforeItem(*this, path, item)) {
+        forget(path);
+        logLine({path, L" not copied: its record cannot be written"});
+        return {Copied::Failed, ERROR_WRITE_FAULT};
+    }
     if (!createFolder(item)) {
         error = ::GetLastError();
     } else {

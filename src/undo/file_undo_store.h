@@ -35,9 +35,9 @@ private:
     // The settle report hears after the script's run whether the item arrived.
     bool appendNetworkCommands(const std::wstring& path, const std::wstring& commands, const wchar_t* outcome,
                                ArrivalReport settle);
-    // The store base if it can be used: made new with the store's security, or standing
-    // as a real folder of a trusted owner; empty (logged) otherwise.
-    std::wstring usableBase(const std::wstring& base, SECURITY_ATTRIBUTES* security);
+    // An existing store base can be used when it is a real folder of a trusted owner;
+    // false (logged) otherwise.
+    bool trustedBase(const std::wstring& base);
 };
 
 }  // namespace tidewell

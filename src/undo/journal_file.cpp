@@ -41,10 +41,7 @@ bool writeProtectedFile(const std::wstring& path, const std::vector<unsigned cha
         }
     }
     // The rename replaces the entry at the path, a link there included, never its target.
-    if (!seamFails(SeamCall::Rename) &&
-        ::MoveFileExW(extendedPath(pending).c_str(), extendedPath(path).c_str(),
-                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+    if (replaceFile(pending, path)) return true;
     const DWORD error = ::GetLastError();
     deleteTree(pending, nullptr);
     ::SetLastError(error);
@@ -67,6 +64,12 @@ ReadOutcome readProtectedFile(const std::wstring& path, std::vector<unsigned cha
     }
     if (!hasTrustedOwner(opened.handle.get())) {
         error = ERROR_INVALID_OWNER;
+        return ReadOutcome::Refused;
+    }
+    // A second name of the file is a way for someone else to change it.
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (!::GetFileInformationByHandle(opened.handle.get(), &information) || information.nNumberOfLinks != 1) {
+        error = ERROR_TOO_MANY_LINKS;
         return ReadOutcome::Refused;
     }
     LARGE_INTEGER size{};

@@ -16,8 +16,9 @@ enum class ReadOutcome { Read, Missing, Refused, Damaged };
 bool writeProtectedFile(const std::wstring& path, const std::vector<unsigned char>& bytes);
 std::wstring pendingFile(const std::wstring& path);
 
-// Missing: nothing there. Refused: a link, an untrusted owner, or a file that cannot be
-// opened now (error set). Damaged: larger than any journal of ours.
+// Missing: nothing there. Refused: a link, an untrusted owner, a file with more than one
+// name (a hard link), or a file that cannot be opened now (error set). Damaged: larger
+// than any journal of ours.
 ReadOutcome readProtectedFile(const std::wstring& path, std::vector<unsigned char>& bytes, DWORD& error);
 
 }  // namespace tidewell

@@ -50,7 +50,15 @@ std::wstring RegistryUndoStore::prepareLocation() {
     const std::wstring guid = newGuidText();
     if (guid.empty()) return {};
     const std::wstring key = concat({std::wstring(kRegistryStoreBase), L"\\", guid});
+    // Named before it is made, as a file store's folder.
+    location_ = key;
+    if (ahead_ != nullptr && !ahead_->beforeLocation(*this, key)) {
+        location_.clear();
+        logLine({L"cannot create the store key ", key});
+        return {};
+    }
     if (!RegistryKey(key, IfMissing::Create).isOpen()) {
+        location_.clear();
         logLine({L"cannot create the store key ", key});
         return {};
     }
@@ -77,6 +85,11 @@ KeptCopy RegistryUndoStore::keepCopy(const std::wstring& path) {
     }
     if (location().empty()) return {Copied::Failed, ERROR_PATH_NOT_FOUND};
     const std::wstring item = record(path, source.leaf);
+    if (ahead_ != nullptr && !ahead_->beforeItem(*this, path, item)) {
+        forget(path);
+        logLine({L"registry item ", path, L" not copied: its record cannot be written"});
+        return {Copied::Failed, ERROR_WRITE_FAULT};
+    }
     DWORD error = ERROR_SUCCESS;
     {
         const RegistryKey copy(item, IfMissing::Create);

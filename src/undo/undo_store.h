@@ -34,6 +34,9 @@ protected:
 class WriteAhead {
 public:
     virtual bool beforeItem(const UndoStore& store, const std::wstring& path, const std::wstring& item) = 0;
+    // Before the store's location (and its base) is made: a run ended right after leaves
+    // nothing on disk that no record names.
+    virtual bool beforeLocation(const UndoStore& store, const std::wstring& location) = 0;
 
 protected:
     ~WriteAhead() = default;

@@ -1,6 +1,7 @@
 #include "undo/undo_transaction.h"
 
 #include <windows.h>
+#include <cwchar>
 #include <exception>
 
 #include "common/text.h"
@@ -23,6 +24,29 @@ void finishStore(UndoStore& store) {
 
 std::wstring journalFile() { return tempFolder() + kJournalName; }
 
+namespace {
+const wchar_t* const kLeftoverSuffix = L".leftover";
+bool isLeftoverFile(const std::wstring& path) {
+    const size_t length = std::wcslen(kLeftoverSuffix);
+    return path.size() > length && path.compare(path.size() - length, length, kLeftoverSuffix) == 0;
+}
+}  // namespace
+
+std::wstring leftoverFile(const std::wstring& journal) {
+    return isLeftoverFile(journal) ? journal : journal + kLeftoverSuffix;
+}
+
+void UndoTransaction::finishLeftovers() {
+    const std::wstring leftover = leftoverFile(journal_);
+    if (leftover == journal_ || fileAttributes(leftover) == INVALID_FILE_ATTRIBUTES) return;
+    logLine({L"taking up what an earlier run left in the stores (", leftover, L")"});
+    UndoTransaction earlier(script_, log_, leftover);
+    earlier.setRestoreTarget(restoreTarget_);
+    // Items that wait to be put back go back now where they can; items that wait to be
+    // deleted are deleted when it ends.
+    if (earlier.loadJournal()) earlier.restoreAll();
+}
+
 std::wstring storeKey(const std::wstring& path) {
     if (namedRoot(path) != nullptr) return kRegistryStoreKey;
     if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\') return parentFolder(path);
@@ -39,7 +63,9 @@ UndoTransaction::UndoTransaction(CommandScript* script, const LogSink* log, std:
 }
 
 void UndoTransaction::attach(UndoStore& store) {
-    store.setWriteAhead(ahead_.isOpen() ? &ahead_ : nullptr);
+    store.setWriteAhead(ahead_.isOpen()             ? static_cast<WriteAhead*>(&ahead_)
+                        : journalBeforeEachItem_ ? static_cast<WriteAhead*>(&unfinished_)
+                                                 : nullptr);
     store.setRestoreTarget(restoreTarget_);
 }
 
@@ -53,6 +79,20 @@ bool UndoTransaction::beginWriteAhead(const std::wstring& owner) {
     }
     for (auto& entry : fileStores_) attach(*entry.second);
     return true;
+}
+
+void UndoTransaction::saveJournalBeforeEachItem() {
+    journalBeforeEachItem_ = true;
+    for (auto& entry : fileStores_) attach(*entry.second);
+    for (auto& entry : registryStores_) attach(*entry.second);
+}
+
+bool UndoTransaction::saveUnfinishedJournal() {
+    const bool wasActive = active_;
+    active_ = false;
+    const bool saved = saveJournal();
+    active_ = wasActive;
+    return saved;
 }
 
 void UndoTransaction::setRestoreTarget(RestoreTarget target) {
@@ -129,8 +169,11 @@ void UndoTransaction::discardStores() {
     if (!active_) return;
     for (auto& entry : fileStores_) finishStore(*entry.second);
     for (auto& entry : registryStores_) finishStore(*entry.second);
-    // Copies that could not be deleted are named for the next run, which deletes them.
-    keepJournalForRemainingItems();
+    // Copies that could not be deleted are named in the leftover file for the next run.
+    if (!keepJournalForRemainingItems() || journal_ != leftoverFile(journal_)) {
+        deleteTree(journal_, log_);
+        deleteTree(pendingFile(journal_), log_);
+    }
     active_ = false;
 }
 
@@ -188,11 +231,17 @@ bool UndoTransaction::readJournal(const std::vector<unsigned char>& bytes) {
 bool UndoTransaction::readWriteAheadStores(const WriteAheadContents& contents) {
     FileStores files;
     bool sound = true;
-    for (const auto& [key, items] : contents.items) {
-        sound = sound && storeKey(key) == key && key != kRegistryStoreKey && !items.empty();
+    std::map<std::wstring, std::wstring> locations = contents.locations;
+    for (const auto& [key, items] : contents.items)
+        if (!items.empty() && locations.count(key) == 0) locations[key] = parentFolder(items.begin()->second);
+    const std::map<std::wstring, std::wstring> none;
+    for (const auto& [key, location] : locations) {
+        sound = sound && storeKey(key) == key && key != kRegistryStoreKey;
         if (!sound) break;
+        const auto found = contents.items.find(key);
+        const auto& items = found == contents.items.end() ? none : found->second;
         auto store = std::make_unique<FileUndoStore>(key, script_, log_);
-        store->adoptRecorded(parentFolder(items.begin()->second), items);
+        store->adoptRecorded(location, items);
         sound = store->isConsistent();
         for (const auto& entry : items) sound = sound && storeKey(entry.first) == key;
         files.emplace(key, std::move(store));
@@ -219,6 +268,7 @@ bool UndoTransaction::saveJournal() {
 }
 
 bool UndoTransaction::loadJournal() {
+    finishLeftovers();
     clearStores();
     const std::wstring aheadFile = writeAheadFile(journal_);
     WriteAheadContents ahead;
@@ -234,17 +284,31 @@ bool UndoTransaction::loadJournal() {
         logLine({L"the journal ", journal_, L" belongs to another installation (", ahead.owner, L"); it is left alone"});
         return false;
     }
+    // The write-ahead record of the same installation names every item too: it serves
+    // when the journal cannot serve.
+    const auto fromRecord = [&]() {
+        if (!readWriteAheadStores(ahead)) {
+            logLine({L"the undo record ", aheadFile, L" is damaged; it is ignored"});
+            return false;
+        }
+        logLine({L"its items are read from the undo record ", aheadFile});
+        return true;
+    };
     std::vector<unsigned char> bytes;
     const ReadOutcome read = readProtectedFile(journal_, bytes, error);
     if (read == ReadOutcome::Refused) {
-        keepFiles_ = true;
         logLine({L"the journal ", journal_, L" is not read and is left in place (error ", toDecimal(error), L")"});
+        if (aheadRead == ReadOutcome::Read) return fromRecord();
+        keepFiles_ = true;
         return false;
     }
-    if (read == ReadOutcome::Read && !bytes.empty()) return readJournal(bytes);
+    if (read == ReadOutcome::Read && !bytes.empty()) {
+        if (readJournal(bytes)) return true;
+        return aheadRead == ReadOutcome::Read && fromRecord();
+    }
     if (read == ReadOutcome::Damaged) {
         logLine({L"the journal ", journal_, L" is too large; it is ignored"});
-        return false;
+        return aheadRead == ReadOutcome::Read && fromRecord();
     }
     if (aheadRead == ReadOutcome::Read) {
         if (!readWriteAheadStores(ahead)) {
@@ -270,18 +334,26 @@ bool UndoTransaction::keepJournalForRemainingItems() {
     for (auto& entry : fileStores_) rearm(*entry.second);
     for (auto& entry : registryStores_) rearm(*entry.second);
     if (!unfinished) return false;
-    // The journal's closing flag tells the next run what the items wait for.
-    const bool wasActive = active_;
-    active_ = restoring_;
-    const bool saved = saveJournal();
-    active_ = wasActive;
+    // What is left goes into the leftover file, its closing flag telling whether the items
+    // wait to be put back or deleted; the journal itself goes as usual, so that the next
+    // run can begin its own.
+    const std::wstring journal = journal_;
+    const std::wstring leftover = leftoverFile(journal);
+    journal_ = leftover;
+    const bool saved = restoring_ ? saveJournal() : saveUnfinishedJournal();
+    journal_ = journal;
     for (auto& entry : fileStores_) entry.second->disarm();
     for (auto& entry : registryStores_) entry.second->disarm();
     if (!saved) return false;
+    if (journal_ != leftover) {
+        deleteTree(journal_, log_);
+        deleteTree(pendingFile(journal_), log_);
+        deleteTree(writeAheadFile(journal_), log_);
+    }
     if (remaining == 0)
-        logLine({L"the journal ", journal_, L" keeps naming the stores that could not be deleted; the next run deletes them"});
+        logLine({L"the journal ", leftover, L" keeps naming the stores that could not be deleted; the next run deletes them"});
     else
-        logLine({L"the journal ", journal_, L" keeps the ", toDecimal(static_cast<long long>(remaining)),
+        logLine({L"the journal ", leftover, L" keeps the ", toDecimal(static_cast<long long>(remaining)),
                 L" items that could not be ", (restoring_ ? L"put back" : L"deleted"), L"; the next run takes them up"});
     return true;
 }
@@ -294,7 +366,7 @@ void UndoTransaction::keep() {
 
 bool UndoTransaction::restoreAll(RestoreReport* report) {
     if (deleteOnly_) {
-        logLine({L"the journal ", journal_, L" names items that a commit could not delete: they are deleted, not put back"});
+        logLine({L"the journal ", journal_, L" names items to be deleted, not put back: they are deleted"});
         return true;
     }
     restoring_ = true;

@@ -19,6 +19,9 @@ inline constexpr const wchar_t* kJournalName = L"VUBB_id1f2e3d4b5a.tmp";
 
 // The journal's full path in the temporary folder of the running account.
 std::wstring journalFile();
+// Where a commit or discard that could not delete everything names what is left
+// ("<journal>.leftover"): not the journal itself, so that the next run can begin its own.
+std::wstring leftoverFile(const std::wstring& journal);
 
 class UndoTransaction final : public RemovalSink {
 public:
@@ -42,6 +45,10 @@ public:
     // product code); from then on no item moves before its record is written, and an item
     // whose record cannot be written stays in place. False when the record cannot be made.
     bool beginWriteAhead(const std::wstring& owner);
+    // From here on the journal is written before every item is copied or taken, marked as
+    // not finished: a run that ends in the middle leaves a journal whose items the next
+    // run deletes, never puts back (the backup, which has no write-ahead record).
+    void saveJournalBeforeEachItem();
     // The installation whose journal this transaction may load: a journal whose write-ahead
     // record names another one is left alone. Empty: any.
     void setOwner(std::wstring owner) { owner_ = std::move(owner); }
@@ -58,10 +65,14 @@ public:
     bool loadJournal();
     // True when a journal or a write-ahead record stands at the journal's place.
     bool journalExists() const;
+    // Deletes what an earlier commit or discard of this journal could not delete (its
+    // leftover file); loadJournal does this first.
+    void finishLeftovers();
     // Ends the transaction without touching the disk: stores and journal stay.
     void keep();
-    // Ends the transaction by deleting what its stores hold, leaving its journal file and
-    // write-ahead record as they are: a run that must leave no trace of itself.
+    // Ends the transaction by deleting what its stores hold, then its journal file: a run
+    // that must leave no trace of itself. What cannot be deleted stays named by the
+    // journal, for the next run to delete.
     void discardStores();
     // Every store puts every item back, file stores first; a store that could not keeps
     // what it holds on disk. The report hears of each item and each kept store; without
@@ -93,6 +104,21 @@ private:
     }
 
     bool readWriteAheadStores(const WriteAheadContents& contents);
+    // The journal as it stands, marked as not finished.
+    bool saveUnfinishedJournal();
+    class UnfinishedJournal final : public WriteAhead {
+    public:
+        explicit UnfinishedJournal(UndoTransaction& transaction) : transaction_(transaction) {}
+        bool beforeItem(const UndoStore&, const std::wstring&, const std::wstring&) override {
+            return transaction_.saveUnfinishedJournal();
+        }
+        bool beforeLocation(const UndoStore&, const std::wstring&) override {
+            return transaction_.saveUnfinishedJournal();
+        }
+
+    private:
+        UndoTransaction& transaction_;
+    };
     // At the end: items that could not be put back or deleted stay named by the journal,
     // so that the next run takes them up; true when it was written.
     bool keepJournalForRemainingItems();
@@ -103,6 +129,8 @@ private:
     std::wstring journal_;
     std::wstring owner_;
     WriteAheadLog ahead_;
+    UnfinishedJournal unfinished_{*this};
+    bool journalBeforeEachItem_ = false;
     RestoreTarget restoreTarget_ = RestoreTarget::KeepNewer;
     bool keepFiles_ = false;
     // Set by restoreAll: what the stores still hold at the end waits to be put back;

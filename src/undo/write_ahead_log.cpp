@@ -40,6 +40,16 @@ bool WriteAheadLog::beforeItem(const UndoStore& store, const std::wstring& path,
     return append(writer.bytes());
 }
 
+bool WriteAheadLog::beforeLocation(const UndoStore& store, const std::wstring& location) {
+    if (!file_) return false;
+    JournalWriter writer;
+    std::wstring key = store.key(), none, where = location;
+    writer.text(key);
+    writer.text(none);
+    writer.text(where);
+    return append(writer.bytes());
+}
+
 bool WriteAheadLog::append(const std::vector<unsigned char>& bytes) {
     DWORD written = 0;
     return seamWriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written) &&
@@ -61,7 +71,8 @@ ReadOutcome readWriteAhead(const std::wstring& path, WriteAheadContents& content
         reader.text(from);
         reader.text(to);
         if (reader.failed()) break;  // the last record was being written when the run ended
-        contents.items[key][from] = to;
+        if (from.empty()) contents.locations[key] = to;
+        else contents.items[key][from] = to;
     }
     return ReadOutcome::Read;
 }

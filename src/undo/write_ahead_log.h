@@ -5,7 +5,8 @@
 // still be undone from it; a completed run keeps it as the mark of its installation.
 //
 //   text "TidewellWriteAhead1", text owner, then per item: text store key, text path,
-//   text item folder (texts as in the journal: length, then UTF-16 units)
+//   text item folder (texts as in the journal: length, then UTF-16 units); a record with
+//   an empty path names a store's location before the location is made
 #include <map>
 #include <string>
 
@@ -21,6 +22,8 @@ struct WriteAheadContents {
     std::wstring owner;
     // store key -> (path -> item folder), in the order written
     std::map<std::wstring, std::map<std::wstring, std::wstring>> items;
+    // store key -> the location named before it was made (the last one written)
+    std::map<std::wstring, std::wstring> locations;
 };
 
 class WriteAheadLog final : public WriteAhead {
@@ -29,6 +32,8 @@ public:
     // earlier one still there, or no access).
     bool create(const std::wstring& path, const std::wstring& owner);
     bool beforeItem(const UndoStore& store, const std::wstring& path, const std::wstring& item) override;
+    // Written as a record with an empty path.
+    bool beforeLocation(const UndoStore& store, const std::wstring& location) override;
     bool isOpen() const { return file_.is_valid(); }
 
 private:

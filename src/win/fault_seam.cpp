@@ -43,6 +43,7 @@ bool seamFails(SeamCall call) {
     ++seam.failures;
     seam.lastFailed = call;
     seam.error = seamFaultError(seam.plan.fault);
+    if (seam.plan.then && seam.plan.fault != SeamFault::ShortWrite) seam.plan.then();
     ::SetLastError(seam.error);
     return true;
 }
@@ -55,6 +56,7 @@ BOOL seamWriteFile(HANDLE file, const void* bytes, DWORD size, DWORD* written) {
         if (seam.plan.fault != SeamFault::ShortWrite) return FALSE;
         // Half of the bytes reach the disk, and the call says so without failing.
         const BOOL wrote = ::WriteFile(file, bytes, size / 2, written, nullptr);
+        if (seam.plan.then) seam.plan.then();
         ::SetLastError(ERROR_SUCCESS);
         return wrote;
     }

@@ -32,6 +32,9 @@ struct SeamPlan {
     SeamRepeat repeat = SeamRepeat::Once;
     bool onlyOneKind = false;  // count only calls of this kind
     SeamCall kind = SeamCall::Write;
+    // Called once the fault is made (after the half of a short write is written): a test
+    // ends its process there, as a crash or a power cut would.
+    void (*then)() = nullptr;
 };
 // Arms the plan and starts counting from zero.
 void armFaultSeam(const SeamPlan& plan);

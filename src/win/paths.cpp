@@ -100,6 +100,11 @@ bool deleteFile(const std::wstring& path) {
     return !seamFails(SeamCall::Delete) && ::DeleteFileW(extendedPath(path).c_str()) != FALSE;
 }
 
+bool replaceFile(const std::wstring& source, const std::wstring& destination) {
+    return !seamFails(SeamCall::Rename) && ::MoveFileExW(extendedPath(source).c_str(), extendedPath(destination).c_str(),
+                                                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool removeEmptyFolder(const std::wstring& path) {
     return !seamFails(SeamCall::Delete) && ::RemoveDirectoryW(extendedPath(path).c_str()) != FALSE;
 }

@@ -40,6 +40,8 @@ std::wstring extendedPath(const std::wstring& path);
 // File system.
 std::wstring tempFolder();  // with its trailing backslash; empty when unavailable
 bool deleteFile(const std::wstring& path);
+// Renames the file over the destination, replacing a file (or link) there, in one step.
+bool replaceFile(const std::wstring& source, const std::wstring& destination);
 // Removes the folder when it is empty (and is no link's target: RemoveDirectory removes a
 // link to a folder itself).
 bool removeEmptyFolder(const std::wstring& path);

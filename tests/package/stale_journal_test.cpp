@@ -59,7 +59,7 @@ TEST(StaleJournal, NextInstallationPutsBackWhereNothingStandsNow) {
     TestFolder folder(kStaleFolder);
     TestFolder own(L"C:\\tw-stale-own");
     const std::wstring ahead = writeAheadFile(journalPath());
-    for (const auto& file : {journalPath(), ahead, kEnded}) DeleteFileW(file.c_str());
+    for (const auto& file : {journalPath(), ahead, leftoverFile(journalPath()), kEnded}) DeleteFileW(file.c_str());
     for (const auto& bin : recycleBins()) removeTree(bin);
     layDown(kBefore);
 
@@ -116,6 +116,8 @@ TEST(StaleJournal, NextInstallationPutsBackWhereNothingStandsNow) {
           kItem3 + L" was never moved: it is in place",
           L"could not put back " + kItem1 + L": something newer stands there",
           std::wstring(L"OnVuRemoveFilesUndoable: items of the earlier run that could not go back stay in their stores"),
+          L"OnVuRemoveFilesUndoable: the journal " + leftoverFile(journalPath()) +
+              L" keeps the 1 items that could not be put back; the next run takes them up",
           L"OnVuRemoveFilesUndoable: row mine: removed " + own / L"mine.txt",
           std::wstring(L"OnVuRemoveFilesCommit: deleting 1 removed items for good")})
         EXPECT_TRUE(result.logHas(line)) << toUtf8(line);
@@ -124,10 +126,13 @@ TEST(StaleJournal, NextInstallationPutsBackWhereNothingStandsNow) {
     EXPECT_FALSE(exists(journalPath()));
     EXPECT_FALSE(exists(ahead));
 
-    // The earlier item 1 is not lost: it waits in the store the log names.
+    // The earlier item 1 is not lost: it waits in the store the log names, and the
+    // leftover file beside the journal names it for the next run.
+    EXPECT_TRUE(exists(leftoverFile(journalPath())));
     const std::wstring stored = restOfLine(result.log, L"something newer stands there; the item stays in ");
     ASSERT_FALSE(stored.empty());
     EXPECT_EQ("one", readFile(stored + L"\\item1.txt"));
     EXPECT_EQ(1u, recycleBins().size());
+    DeleteFileW(leftoverFile(journalPath()).c_str());
     for (const auto& bin : recycleBins()) removeTree(bin);
 }

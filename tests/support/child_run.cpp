@@ -8,6 +8,31 @@
 
 namespace tidewell::test {
 
+DWORD runChildToItsEnd(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
+                       const std::wstring& value) {
+    std::wstring self(32768, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    std::wstring commandLine = L"\"" + self + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + suite +
+                               L".DISABLED_" + test;
+    SetEnvironmentVariableW(variable, value.c_str());
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    const BOOL started =
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
+    SetEnvironmentVariableW(variable, nullptr);
+    if (!started) return static_cast<DWORD>(-1);
+    const unique_handle child(process.hProcess), thread(process.hThread);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(child.get(), 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(child.get(), 1);
+        WaitForSingleObject(child.get(), 10000);
+        return STILL_ACTIVE;
+    }
+    GetExitCodeProcess(child.get(), &code);
+    return code;
+}
+
 void runChildUntilMarker(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
                          const std::wstring& marker) {
     std::wstring self(32768, L'\0');

@@ -1,6 +1,7 @@
 #pragma once
 // A process that dies in the middle of its work, as an installer process can: one
 // disabled test of the running test program, run in a child and ended hard.
+#include <windows.h>
 #include <string>
 
 namespace tidewell::test {
@@ -10,6 +11,11 @@ namespace tidewell::test {
 // the child writes when it is where it should be stopped, then terminates it. Fatal
 // gtest failures when the child cannot be started, never writes the marker or cannot be
 // ended: call it under ASSERT_NO_FATAL_FAILURE.
+// Runs DISABLED_<test> with the variable set to the value and waits for it to end by
+// itself (or be ended by its own code); its exit code, or STILL_ACTIVE after a minute.
+DWORD runChildToItsEnd(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
+                       const std::wstring& value);
+
 void runChildUntilMarker(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
                          const std::wstring& marker);
 

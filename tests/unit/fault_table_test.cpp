@@ -25,6 +25,7 @@
 #include "undo/undo_transaction.h"
 #include "win/fault_seam.h"
 #include "win/paths.h"
+#include "fault_fixture.h"
 #include "test_fs.h"
 
 using namespace tidewell;
@@ -32,89 +33,7 @@ using namespace tidewell::test;
 
 namespace {
 
-const std::wstring kRoot = L"C:\\tw-faults";
-const std::wstring kDestination = L"C:\\tw-faults-moved";
-const std::wstring kJournal = L"C:\\tw-faults-journal.tmp";
-const std::wstring kOwner = L"{FAULT-TABLE}";
-const std::wstring kRegistryBase = L"Software\\TidewellFaults";
-const std::wstring kLongName = std::wstring(180, L'n') + L".dat";  // past MAX_PATH with its folders
 const std::wstring F(1, kFieldSeparator), R(1, kRecordSeparator), G(1, kGroupSeparator);
-
-// Every line an action wrote, unprefixed.
-class RecordedLog final : public LogSink {
-public:
-    void line(const std::wstring& text) const noexcept override {
-        try {
-            lines_.push_back(text);
-        } catch (...) {
-        }
-    }
-    using LogSink::line;
-    std::vector<std::wstring>& lines() const { return lines_; }
-
-private:
-    mutable std::vector<std::wstring> lines_;
-};
-
-// The data every scenario starts from.
-const std::map<std::wstring, std::string>& originalFiles() {
-    static const std::map<std::wstring, std::string> files{
-        {L"tree\\top.txt", "top"},
-        {L"tree\\nested\\deep.txt", "deep"},
-        {L"tree\\nested\\" + kLongName, std::string(5000, 'L')},
-        {L"files\\a.dat", "a"},
-        {L"files\\b.dat", "b"},
-        {L"keep.txt", "keep"},
-    };
-    return files;
-}
-
-void clearAll() {
-    removeTree(kRoot);
-    removeTree(kDestination);
-    for (const auto& file : {kJournal, writeAheadFile(kJournal), pendingFile(kJournal)}) DeleteFileW(file.c_str());
-    const std::wstring backup = tempFolder() + backupFileName(L"");
-    for (const auto& file : {backup, writeAheadFile(backup), pendingFile(backup)}) DeleteFileW(file.c_str());
-    for (const auto& bin : recycleBins()) removeTree(bin);
-    removeTree(tempFolder() + L"VU_RecycleBin");
-    regDeleteTree(HKEY_CURRENT_USER, kRegistryBase);
-    regDeleteTree(HKEY_CURRENT_USER, L"Software\\VU_RecycleBin");
-}
-
-void layDown() {
-    clearAll();
-    for (const auto& [name, content] : originalFiles()) writeFile(kRoot + L"\\" + name, content);
-    regSetString(HKEY_CURRENT_USER, kRegistryBase + L"\\key", L"v", L"1");
-    regSetString(HKEY_CURRENT_USER, kRegistryBase + L"\\key\\sub", L"w", L"2");
-    regSetString(HKEY_CURRENT_USER, kRegistryBase + L"\\other", L"value", L"3");
-}
-
-// What a run ends with when nothing is lost: the data as laid down.
-std::vector<std::string> dataMismatches() {
-    std::vector<std::string> wrong;
-    std::vector<std::wstring> expected;
-    for (const auto& [name, content] : originalFiles()) {
-        if (!exists(kRoot + L"\\" + name)) wrong.push_back("missing " + toUtf8(name));
-        else if (readFile(kRoot + L"\\" + name) != content) wrong.push_back("changed " + toUtf8(name));
-    }
-    if (regGetString(HKEY_CURRENT_USER, kRegistryBase + L"\\key", L"v") != L"1" ||
-        regGetString(HKEY_CURRENT_USER, kRegistryBase + L"\\key\\sub", L"w") != L"2")
-        wrong.push_back("registry key changed");
-    return wrong;
-}
-
-std::vector<std::string> leftBehind() {
-    std::vector<std::string> left;
-    const std::wstring backup = tempFolder() + backupFileName(L"");
-    for (const auto& file : {kJournal, writeAheadFile(kJournal), pendingFile(kJournal), backup, writeAheadFile(backup),
-                             pendingFile(backup)})
-        if (exists(file)) left.push_back(toUtf8(file));
-    for (const auto& bin : recycleBins()) left.push_back(toUtf8(bin));
-    if (exists(tempFolder() + L"VU_RecycleBin")) left.push_back("VU_RecycleBin in the temporary folder");
-    if (regKeyExists(HKEY_CURRENT_USER, L"Software\\VU_RecycleBin")) left.push_back("the registry store");
-    if (exists(kDestination)) left.push_back(toUtf8(kDestination));
-    return left;
-}
 
 bool registryKeyThere(const std::wstring& path) {
     for (const std::wstring prefix : {L"HKEY_CURRENT_USER\\", L"HKCU\\"})
@@ -171,33 +90,9 @@ std::vector<std::string> falseClaims(const std::vector<std::wstring>& lines) {
     return wrong;
 }
 
-// The removal work list: the whole tree, and the pattern *.dat in files.
-ActionData removalList() {
-    ActionData data(L"tree" + F + L"c" + F + F + kRoot + L"\\tree" + F + L"1" + F + F + F + L"3" + R + L"files" + F +
-                    L"c" + F + L"*.dat" + F + kRoot + L"\\files" + F + L"1" + F + F + F + L"0");
-    data.parse();
-    return data;
-}
-
-void removeUndoable(const ActionLog& log) {
-    UndoTransaction transaction(nullptr, &log, kJournal);
-    if (!transaction.beginWriteAhead(kOwner)) return;
-    RemovalWorker worker(log);
-    worker.load(removalList());
-    worker.run(&transaction);
-    transaction.saveJournal();
-    transaction.keep();
-}
-
-void rollBackRemoval(const ActionLog& log) {
-    UndoTransaction transaction(nullptr, &log, kJournal);
-    transaction.setOwner(kOwner);
-    if (transaction.loadJournal()) transaction.restoreAll();
-}
-
 void commitRemoval(const ActionLog& log) {
-    UndoTransaction transaction(nullptr, &log, kJournal);
-    transaction.setOwner(kOwner);
+    UndoTransaction transaction(nullptr, &log, kFaultJournal);
+    transaction.setOwner(kFaultOwner);
     transaction.loadJournal();
 }
 
@@ -207,27 +102,21 @@ void removePermanently(const ActionLog& log) {
     worker.run(nullptr);
 }
 
-std::vector<PersistentItem> backupItems() {
-    return {{L"tree", 0, L"1", kRoot + L"\\tree"},
-            {L"a", 0, L"1", kRoot + L"\\files\\a.dat"},
-            {L"key", 0, L"1", L"HKEY_CURRENT_USER\\" + kRegistryBase + L"\\key"}};
-}
-
 // The backup, then what the upgrade does when it succeeded: the old version takes the data.
 bool backUpThenLoseTheData(const ActionLog& log) {
     PersistentDataBackup backup(log);
     backup.take(backupItems(), L"");
     if (!backup.backUp()) return false;
-    removeTree(kRoot + L"\\tree");
-    DeleteFileW((kRoot + L"\\files\\a.dat").c_str());
-    regDeleteTree(HKEY_CURRENT_USER, kRegistryBase + L"\\key");
+    removeTree(kFaultRoot + L"\\tree");
+    DeleteFileW((kFaultRoot + L"\\files\\a.dat").c_str());
+    regDeleteTree(HKEY_CURRENT_USER, kFaultRegistry + L"\\key");
     return true;
 }
 
 std::vector<MoveOperation> moves() {
-    return {{kRoot + L"\\files\\a.dat", kDestination + L"\\sub\\a.dat", kMoveFile, L"C:\\"},
-            {kRoot + L"\\tree\\nested\\" + kLongName, kDestination + L"\\" + kLongName, kMoveFile, L"C:\\"},
-            {kRoot + L"\\tree\\top.txt", kDestination + L"\\sub\\top.txt", kCopyFile, L"C:\\"}};
+    return {{kFaultRoot + L"\\files\\a.dat", kFaultDestination + L"\\sub\\a.dat", kMoveFile, L"C:\\"},
+            {kFaultRoot + L"\\tree\\nested\\" + kLongName, kFaultDestination + L"\\" + kLongName, kMoveFile, L"C:\\"},
+            {kFaultRoot + L"\\tree\\top.txt", kFaultDestination + L"\\sub\\top.txt", kCopyFile, L"C:\\"}};
 }
 
 void runMoves(const ActionLog& log, void (MoveExecutor::*step)()) {
@@ -242,7 +131,7 @@ void removeRegistry(const ActionLog& log) {
     const auto record = [](const std::wstring& id, const std::wstring& key, const std::wstring& name) {
         return id + F + L"1" + F + key + F + name + F + L"Main" + F + id + F + L"1" + F + F + L"0";
     };
-    ActionData data(record(L"k", kRegistryBase + L"\\key", L"-") + R + record(L"v", kRegistryBase + L"\\other", L"value") +
+    ActionData data(record(L"k", kFaultRegistry + L"\\key", L"-") + R + record(L"v", kFaultRegistry + L"\\other", L"value") +
                     G + L"ALLUSERS" + F + L"");
     data.parse();
     RegistryRemover remover(log);
@@ -301,7 +190,7 @@ const std::vector<Scenario>& scenarios() {
 std::vector<std::string> lostFiles(const std::vector<std::wstring>& lines, Ending ending) {
     std::vector<std::string> lost;
     for (const auto& [name, content] : originalFiles()) {
-        const std::wstring path = kRoot + L"\\" + name;
+        const std::wstring path = kFaultRoot + L"\\" + name;
         bool saidRemoved = false;
         for (const auto& line : lines) {
             size_t at = line.find(L": removed ");
@@ -345,7 +234,7 @@ const char* callName(SeamCall call) {
 // One run with the plan armed, then the next run; the failures it shows.
 std::vector<std::string> runTrial(const Scenario& scenario, const SeamPlan& plan, long long* counted = nullptr,
                                   std::vector<std::wstring>* allLines = nullptr) {
-    layDown();
+    layDownFaultWorld();
     RecordedLog recorded;
     const ActionLog log(0, L"faults", &recorded);
     std::vector<std::string> failures;
@@ -441,5 +330,5 @@ TEST(FaultTable, EveryCallOfEveryScenarioFailsInTurnAndNothingIsLost) {
         std::cout << "[ fault table ] " << scenario.name << ": " << calls << " calls, " << writes << " writes, "
                   << tried << " positions tried, " << seconds << " s" << std::endl;
     }
-    clearAll();
+    clearFaultWorld();
 }

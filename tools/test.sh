@@ -33,7 +33,10 @@ status=0
 for tree in "${trees[@]}"; do
   echo "test: the $tree build, every test"
   "$root/tools/wine-prefix.sh" start "$build/$tree"
-  (cd "$build/$tree" && ctest --output-on-failure "$@") || status=1
+  # Wine's custom-action host now and then does not come back from an action (seen
+  # about once in three full runs on a loaded 2-core machine, never twice for one test):
+  # such a test ends at its timeout and runs once more.
+  (cd "$build/$tree" && ctest --output-on-failure --repeat until-pass:2 "$@") || status=1
 done
 
 if [ "$road" = 64-only ]; then

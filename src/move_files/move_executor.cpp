@@ -4,6 +4,7 @@
 #include "win/paths.h"
 #include "move_files/file_stamp.h"
 #include "win/folder_tree.h"
+#include "win/held_folder.h"
 #include "win/named_object.h"
 #include "win/tree_move.h"
 #include "move_files/path_checks.h"
@@ -30,6 +31,23 @@ void MoveExecutor::undo() {
     for (const auto& operation : operations_) undoOne(operation);
 }
 
+bool MoveExecutor::moveInto(const std::wstring& from, const std::wstring& to, ExistingTarget existing) const {
+    // A folder standing at the destination receives the file, as the shell's move did.
+    if (existing == ExistingTarget::Replace && isFolder(to) && !isLink(to)) return moveFileOrFolder(from, to);
+    // The destination's folder is opened from the drive's root, never through a link.
+    const HeldFolder folder(parentFolder(to), MissingFolders::Create);
+    if (folder.byHandle() && !folder.isOpen()) {
+        log_.line({L"not moved to ", quoted(to), L": ", quoted(folder.stoppedAt()),
+                  (folder.linkOnTheWay() ? L" is a link" : L" cannot be opened"), L" (error ",
+                  toDecimal(folder.error()), L")"});
+        return false;
+    }
+    if (!folder.byHandle()) makeFolderTree(parentFolder(to));
+    std::wstring source = from;
+    trueName(source);
+    return moveTree(source, to, existing, &log_, &folder) == MoveResult::Moved;
+}
+
 void MoveExecutor::runOne(const MoveOperation& operation) {
     if (!hasAbsolutePaths(operation)) {
         log_.line({L"skipped ", quoted(operation.source), L" to ", quoted(operation.destination),
@@ -53,7 +71,7 @@ void MoveExecutor::runOne(const MoveOperation& operation) {
             log_.line({L"could not copy ", what, L" (error ", toDecimal(::GetLastError()), L")"});
         break;
     case kMoveFile:
-        if (moveFileOrFolder(operation.source, operation.destination))
+        if (moveInto(operation.source, operation.destination, ExistingTarget::Replace))
             log_.line({L"moved ", what});
         else
             log_.line({L"could not move ", what});
@@ -96,8 +114,7 @@ void MoveExecutor::undoOne(const MoveOperation& operation) {
                       L" as they are: something stands at the source"});
             break;
         }
-        makeFolderTree(parentFolder(operation.source));
-        if (moveTree(destination, operation.source, ExistingTarget::Refuse, &log_) == MoveResult::Moved)
+        if (moveInto(destination, operation.source, ExistingTarget::Refuse))
             log_.line({L"moved ", quoted(destination), L" back to ", quoted(operation.source)});
         else
             log_.line({L"could not move ", quoted(destination), L" back to ", quoted(operation.source)});

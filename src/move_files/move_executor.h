@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "win/tree_move.h"
+
 #include "move_files/move_operation.h"
 #include "msi/action_data.h"
 #include "msi/action_log.h"
@@ -36,6 +38,8 @@ public:
 private:
     void runOne(const MoveOperation& operation);
     void undoOne(const MoveOperation& operation);
+    // Moves a file to its new full name, into its folder opened safely (made when missing).
+    bool moveInto(const std::wstring& from, const std::wstring& to, ExistingTarget existing) const;
 
     const ActionLog& log_;
     ProgressReporter progress_;

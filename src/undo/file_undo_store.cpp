@@ -5,8 +5,10 @@
 #include "common/text.h"
 #include "win/folder_entries.h"
 #include "win/folder_removal.h"
+#include "win/held_folder.h"
 #include "win/folder_tree.h"
 #include "win/guid_text.h"
+#include "win/inherited_access.h"
 #include "win/named_object.h"
 #include "win/paths.h"
 #include "win/protected_security.h"
@@ -272,11 +274,23 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
         forget(path);
         return true;
     }
-    makeFolderTree(parentFolder(path));
+    // Its folder is opened from the drive's root, never through a link that someone put
+    // on the way since the item was taken.
+    const HeldFolder folder(parentFolder(path), MissingFolders::Create);
+    if (folder.byHandle() && !folder.isOpen()) {
+        logLine({L"could not put back ", path, L": ", folder.stoppedAt(),
+                (folder.linkOnTheWay() ? L" is a link" : L" cannot be opened"), L" (error ",
+                toDecimal(folder.error()), L"); it stays in ", stored});
+        return false;
+    }
+    if (!folder.byHandle()) makeFolderTree(parentFolder(path));
     const ExistingTarget existing =
         restoreTarget_ == RestoreTarget::Replace ? ExistingTarget::Replace : ExistingTarget::Refuse;
-    switch (moveTree(leaf, path, existing, log_)) {
+    switch (moveTree(leaf, path, existing, log_, &folder)) {
     case MoveResult::Moved:
+        // A copy (what a backup's restore puts back) was made with the store's access.
+        if (restoreTarget_ == RestoreTarget::Replace && !inheritAccessFromParent(path))
+            logLine({L"the access of ", path, L" (put back) could not be reset to what its folder hands down"});
         removeEmptyFolder(stored);
         forget(path);
         return true;

@@ -35,7 +35,12 @@ void notCopied(CopyOutcome& outcome, DWORD error) {
 }
 
 void copyEntry(const std::wstring& source, const std::wstring& destination, const std::wstring& parentFinal,
-               const LogSink* log, CopyOutcome& outcome) {
+               const LogSink* log, CopyOutcome& outcome, int depth) {
+    if (depth > kDeepestFolder) {
+        logLine(log, {L"could not copy ", source, L": the tree is deeper than ", toDecimal(kDeepestFolder), L" folders"});
+        notCopied(outcome, ERROR_FILENAME_EXCED_RANGE);
+        return;
+    }
     const NamedObject opened = openNamed(source, GENERIC_READ, parentFinal);
     if (opened.kind == Named::Link || opened.kind == Named::FollowedLink) {
         logLine(log, {L"link ", source, L" not copied: links are not followed"});
@@ -77,7 +82,9 @@ void copyEntry(const std::wstring& source, const std::wstring& destination, cons
         logLine(log, {L"could not list ", source, L" (error ", toDecimal(error), L")"});
         notCopied(outcome, error);
     }
-    for (const auto& entry : entries) copyEntry(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), self, log, outcome);
+    for (const auto& entry : entries)
+        copyEntry(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), self, log, outcome,
+                  depth + 1);
     // Attributes and times last: creating the content changes them.
     setAttributes(destination, opened.attributes);
     setTimes(destination, times);
@@ -91,11 +98,14 @@ CopyOutcome copyTree(const std::wstring& source, const std::wstring& destination
     std::wstring from = source, to = destination;
     removeTrailingBackslash(from);
     removeTrailingBackslash(to);
-    copyEntry(from, to, {}, log, outcome);
+    copyEntry(from, to, {}, log, outcome, 0);
     return outcome;
 }
 
-bool sameTree(const std::wstring& source, const std::wstring& destination) {
+namespace {
+
+bool sameEntry(const std::wstring& source, const std::wstring& destination, int depth) {
+    if (depth > kDeepestFolder) return false;
     WIN32_FILE_ATTRIBUTE_DATA from{}, to{};
     if (seamFails(SeamCall::Attributes)) return false;
     if (!::GetFileAttributesExW(extendedPath(source).c_str(), GetFileExInfoStandard, &from) ||
@@ -109,12 +119,16 @@ bool sameTree(const std::wstring& source, const std::wstring& destination) {
     for (const auto& entry : entries) {
         if (isLinkAttributes(entry.attributes)) continue;
         const std::wstring from = concat({source, L"\\", entry.name});
-        if (sameTree(from, concat({destination, L"\\", entry.name}))) continue;
+        if (sameEntry(from, concat({destination, L"\\", entry.name}), depth + 1)) continue;
         // Links that show as plain files (Wine's links to files) were left out too.
         const Named kind = openNamed(from, FILE_READ_ATTRIBUTES).kind;
         if (kind != Named::Link && kind != Named::FollowedLink) return false;
     }
     return true;
 }
+
+}  // namespace
+
+bool sameTree(const std::wstring& source, const std::wstring& destination) { return sameEntry(source, destination, 0); }
 
 }  // namespace tidewell

@@ -13,7 +13,12 @@ void logLine(const LogSink* log, std::initializer_list<std::wstring_view> pieces
     if (log) log->line(pieces);
 }
 
-bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, const LogSink* log) {
+bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, const LogSink* log, int depth) {
+    if (depth > kDeepestFolder) {
+        logLine(log, {L"could not delete ", path, L": the tree is deeper than ", toDecimal(kDeepestFolder), L" folders"});
+        ::SetLastError(ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
     NamedObject opened = openNamed(path, DELETE | FILE_WRITE_ATTRIBUTES, parentFinal);
     switch (opened.kind) {
     case Named::Missing:
@@ -41,7 +46,7 @@ bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, cons
             return false;
         }
         bool all = true;
-        for (const auto& entry : entries) all = deleteEntry(concat({path, L"\\", entry.name}), self, log) && all;
+        for (const auto& entry : entries) all = deleteEntry(concat({path, L"\\", entry.name}), self, log, depth + 1) && all;
         if (!all) return false;
         opened = openNamed(path, DELETE | FILE_WRITE_ATTRIBUTES, parentFinal);
         if (opened.kind != Named::Object) {
@@ -59,7 +64,7 @@ bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, cons
 bool deleteTree(const std::wstring& path, const LogSink* log) {
     std::wstring work = path;
     removeTrailingBackslash(work);
-    return deleteEntry(work, {}, log);
+    return deleteEntry(work, {}, log, 0);
 }
 
 }  // namespace tidewell

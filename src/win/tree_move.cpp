@@ -1,6 +1,9 @@
 #include "win/tree_move.h"
 
+#include <memory>
+
 #include "common/text.h"
+#include "win/held_folder.h"
 #include "win/folder_entries.h"
 #include "win/named_object.h"
 #include "win/paths.h"
@@ -28,10 +31,12 @@ MoveResult acrossVolumes(const std::wstring& source, const std::wstring& destina
     return MoveResult::Moved;
 }
 
-}  // namespace
-
-MoveResult moveTree(const std::wstring& source, const std::wstring& destination, ExistingTarget existing,
-                    const LogSink* log) {
+MoveResult moveEntry(const std::wstring& source, const std::wstring& destination, ExistingTarget existing,
+                     const LogSink* log, const HeldFolder* into, int depth) {
+    if (depth > kDeepestFolder) {
+        logLine(log, {L"could not move ", source, L": the tree is deeper than ", toDecimal(kDeepestFolder), L" folders"});
+        return MoveResult::Failed;
+    }
     NamedObject opened = openNamed(source, DELETE);
     if (opened.kind == Named::FollowedLink) {
         logLine(log, {L"link ", source, L" not moved: it cannot be moved here without moving what it points to"});
@@ -48,18 +53,30 @@ MoveResult moveTree(const std::wstring& source, const std::wstring& destination,
                                 (target & FILE_ATTRIBUTE_DIRECTORY) && !isLinkAttributes(target);
         if (intoFolder) {
             opened.handle.reset();  // listing needs the folder not held open for deletion
+            // The folder that receives the content is opened as its parent was.
+            std::unique_ptr<HeldFolder> receiving;
+            if (into != nullptr && into->byHandle()) {
+                receiving = std::make_unique<HeldFolder>(destination, MissingFolders::Refuse);
+                if (!receiving->isOpen()) {
+                    logLine(log, {L"could not move ", source, L" into ", destination, L": it is a link or cannot be opened (error ",
+                                  toDecimal(receiving->error()), L")"});
+                    return MoveResult::Failed;
+                }
+            }
             std::vector<FolderEntry> entries;
             bool all = listFolder(source, entries);
             for (const auto& entry : entries)
-                all = moveTree(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), existing, log) ==
-                          MoveResult::Moved &&
+                all = moveEntry(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), existing, log,
+                                receiving.get(), depth + 1) == MoveResult::Moved &&
                       all;
             if (all) removeEmptyFolder(source);
             return all ? MoveResult::Moved : MoveResult::Failed;
         }
         if (!deleteTree(destination, log)) return MoveResult::Failed;
     }
-    if (renameOpened(opened.handle.get(), destination)) return MoveResult::Moved;
+    const bool renamed = into != nullptr && into->byHandle() ? into->renameInto(opened.handle.get(), leafName(destination))
+                                                             : renameOpened(opened.handle.get(), destination);
+    if (renamed) return MoveResult::Moved;
     const DWORD error = ::GetLastError();
     if (error == ERROR_NOT_SAME_DEVICE && opened.kind == Named::Object) {
         opened.handle.reset();
@@ -67,6 +84,13 @@ MoveResult moveTree(const std::wstring& source, const std::wstring& destination,
     }
     logLine(log, {L"could not move ", source, L" to ", destination, L" (error ", toDecimal(error), L")"});
     return MoveResult::Failed;
+}
+
+}  // namespace
+
+MoveResult moveTree(const std::wstring& source, const std::wstring& destination, ExistingTarget existing,
+                    const LogSink* log, const HeldFolder* into) {
+    return moveEntry(source, destination, existing, log, into, 0);
 }
 
 }  // namespace tidewell

@@ -16,9 +16,13 @@ enum class ExistingTarget {
 
 enum class MoveResult { Moved, TargetExists, Failed };
 
+class HeldFolder;
+
 // Moves the source to the destination path (its new full name). On failure the source
-// stays whole where it was; each failure is logged (the log may be null).
+// stays whole where it was; each failure is logged (the log may be null). When the
+// caller opened the destination's folder (into), a rename goes in relative to it, and
+// folders that receive content are opened the same way.
 MoveResult moveTree(const std::wstring& source, const std::wstring& destination, ExistingTarget existing,
-                    const LogSink* log);
+                    const LogSink* log, const HeldFolder* into = nullptr);
 
 }  // namespace tidewell

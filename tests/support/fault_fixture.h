@@ -11,6 +11,7 @@
 #include "common/log_sink.h"
 #include "msi/action_data.h"
 #include "msi/action_log.h"
+#include "log_lines.h"
 
 namespace tidewell::test {
 
@@ -20,22 +21,6 @@ inline const std::wstring kFaultJournal = L"C:\\tw-faults-journal.tmp";
 inline const std::wstring kFaultOwner = L"{FAULT-TABLE}";
 inline const std::wstring kFaultRegistry = L"Software\\TidewellFaults";
 inline const std::wstring kLongName = std::wstring(180, L'n') + L".dat";  // past MAX_PATH with its folders
-
-// Every line an action wrote, unprefixed.
-class RecordedLog final : public LogSink {
-public:
-    void line(const std::wstring& text) const noexcept override {
-        try {
-            lines_.push_back(text);
-        } catch (...) {
-        }
-    }
-    using LogSink::line;
-    std::vector<std::wstring>& lines() const { return lines_; }
-
-private:
-    mutable std::vector<std::wstring> lines_;
-};
 
 // The files every run starts from, relative to kFaultRoot.
 const std::map<std::wstring, std::string>& originalFiles();

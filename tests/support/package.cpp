@@ -19,8 +19,32 @@
 #include "msi_database.h"
 #include "package_checks.h"
 #include "test_fs.h"
+#include "win/paths.h"
 
 namespace tidewell::test {
+
+namespace {
+
+// Every test program starts clean of what an earlier one left when it was ended before
+// its end (a test ended at its timeout, say): the stores, the removal's journal files and
+// the registry store. Children that a test starts to end them on purpose keep the state
+// their parent laid down.
+class Leftovers final : public testing::Environment {
+public:
+    void SetUp() override {
+        if (GTEST_FLAG_GET(also_run_disabled_tests)) return;
+        for (const auto& bin : recycleBins()) removeUnixTree(bin);
+        if (exists(tempFolder() + L"VU_RecycleBin")) removeUnixTree(tempFolder() + L"VU_RecycleBin");
+        const std::wstring journal = journalPath();
+        for (const auto& file : {journal, journal + L".ahead", journal + L".new", journal + L".leftover"})
+            DeleteFileW(file.c_str());
+        regDeleteTree(HKEY_CURRENT_USER, L"Software\\VU_RecycleBin");
+    }
+};
+
+[[maybe_unused]] testing::Environment* const g_leftovers = testing::AddGlobalTestEnvironment(new Leftovers);
+
+}  // namespace
 
 namespace {
 

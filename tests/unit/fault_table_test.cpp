@@ -12,6 +12,7 @@
 #include <chrono>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <map>
 
 #include "backup/persistent_data_backup.h"
@@ -235,15 +236,15 @@ const char* callName(SeamCall call) {
 std::vector<std::string> runTrial(const Scenario& scenario, const SeamPlan& plan, long long* counted = nullptr,
                                   std::vector<std::wstring>* allLines = nullptr) {
     layDownFaultWorld();
-    RecordedLog recorded;
+    Lines recorded;
     const ActionLog log(0, L"faults", &recorded);
     std::vector<std::string> failures;
     std::vector<std::wstring> said;
     armFaultSeam(plan);
     for (const auto& run : scenario.steps) {
-        const size_t first = recorded.lines().size();
+        const size_t first = recorded.lines.size();
         const bool goOn = run(log);
-        const std::vector<std::wstring> lines(recorded.lines().begin() + first, recorded.lines().end());
+        const std::vector<std::wstring> lines(recorded.lines.begin() + first, recorded.lines.end());
         // The checks use the tests' own file and registry calls: the seam does not count them.
         for (const auto& wrong : falseClaims(lines)) failures.push_back("false line: " + wrong);
         if (!goOn) break;
@@ -252,17 +253,17 @@ std::vector<std::string> runTrial(const Scenario& scenario, const SeamPlan& plan
     const bool failed = seamFailuresMade() > 0;
     const SeamCall failedCall = seamLastFailedCall();
     disarmFaultSeam();
-    said = recorded.lines();
+    said = recorded.lines;
     if (scenario.nextRun) {
-        const size_t first = recorded.lines().size();
+        const size_t first = recorded.lines.size();
         scenario.nextRun(log);
-        const std::vector<std::wstring> lines(recorded.lines().begin() + first, recorded.lines().end());
+        const std::vector<std::wstring> lines(recorded.lines.begin() + first, recorded.lines.end());
         for (const auto& wrong : falseClaims(lines)) failures.push_back("false line in the next run: " + wrong);
     }
     const auto lost = scenario.ending == Ending::AsLaidDown ? dataMismatches() : lostFiles(said, scenario.ending);
     for (const auto& item : lost) failures.push_back("lost: " + item);
     for (const auto& item : leftBehind()) failures.push_back("left behind: " + item);
-    if (allLines) *allLines = recorded.lines();
+    if (allLines) *allLines = recorded.lines;
     if (!failures.empty())
         failures.insert(failures.begin(), failed ? std::string("the call that failed: ") + callName(failedCall)
                                                  : std::string("no call failed"));
@@ -282,10 +283,19 @@ const char* faultName(SeamFault fault) {
 
 }  // namespace
 
-TEST(FaultTable, EveryCallOfEveryScenarioFailsInTurnAndNothingIsLost) {
+// The tests' names, one per scenario, in the order of scenarios().
+const char* const kScenarioTests[] = {"UndoableRemovalThenRollback", "UndoableRemovalThenCommit", "PermanentRemoval",
+                                      "BackupThenRestore",           "BackupThenDiscard",         "MoveAndCopyThenRollback",
+                                      "RegistryRemovalAtCommit"};
+
+class FaultTable : public testing::TestWithParam<size_t> {};
+
+TEST_P(FaultTable, EveryCallFailsInTurnAndNothingIsLost) {
     const SeamFault errors[] = {SeamFault::DiskFull, SeamFault::AccessDenied, SeamFault::SharingViolation,
                                 SeamFault::PathNotFound};
-    for (const auto& scenario : scenarios()) {
+    ASSERT_EQ(std::size(kScenarioTests), scenarios().size());
+    const Scenario& scenario = scenarios().at(GetParam());
+    {
         SCOPED_TRACE(scenario.name);
         const auto started = std::chrono::steady_clock::now();
         long long calls = 0, writes = 0;
@@ -332,3 +342,7 @@ TEST(FaultTable, EveryCallOfEveryScenarioFailsInTurnAndNothingIsLost) {
     }
     clearFaultWorld();
 }
+
+// One test per scenario, named after it.
+INSTANTIATE_TEST_SUITE_P(Scenarios, FaultTable, testing::Range<size_t>(0, std::size(kScenarioTests)),
+                         [](const testing::TestParamInfo<size_t>& info) { return std::string(kScenarioTests[info.param]); });

@@ -52,7 +52,7 @@ TEST(JournalTrust, TheWriteAheadRecordServesWhenTheJournalCannot) {
         SCOPED_TRACE(c.name);
         layDownFaultWorld();
         if (c.beforeRemoval) c.beforeRemoval();
-        RecordedLog said;
+        Lines said;
         const ActionLog log(0, L"test", &said);
         removeUndoable(log);
         ASSERT_FALSE(exists(kFaultRoot + L"\\tree")) << "the removal took the tree";
@@ -61,9 +61,9 @@ TEST(JournalTrust, TheWriteAheadRecordServesWhenTheJournalCannot) {
         held.reset();
         DeleteFileW(link.c_str());
         std::string lines;
-        for (const auto& line : said.lines()) lines += "\n  " + toUtf8(line);
+        for (const auto& line : said.lines) lines += "\n  " + toUtf8(line);
         bool logged = false, fromRecord = false;
-        for (const auto& line : said.lines()) {
+        for (const auto& line : said.lines) {
             logged = logged || line.find(c.logged) != std::wstring::npos;
             fromRecord = fromRecord || line == L"its items are read from the undo record " + writeAheadFile(kFaultJournal);
         }

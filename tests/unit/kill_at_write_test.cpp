@@ -94,10 +94,10 @@ TEST(KillAtWrite, TheNextRunFindsEverythingAfterAnEndAtEveryWrite) {
                 const std::wstring plan = concat({work.name, L",", toDecimal(position), L",", when});
                 ASSERT_EQ(kEndedCode, runChildToItsEnd(L"KillAtWrite", L"ChildWorksUntilEnded", kPlanVariable, plan))
                     << "the child was ended at the write";
-                RecordedLog said;
+                Lines said;
                 nextRun(work.work, ActionLog(0, L"next", &said));
                 std::string log;
-                for (const auto& line : said.lines()) log += "\n  " + toUtf8(line);
+                for (const auto& line : said.lines) log += "\n  " + toUtf8(line);
                 EXPECT_EQ(std::vector<std::string>{}, dataMismatches()) << log;
                 EXPECT_EQ(std::vector<std::string>{}, leftBehind()) << log;
             }

@@ -19,7 +19,7 @@ TEST(MoveRollback, ASourceThatStayedIsNeverReplacedByAFilePlantedAtTheDestinatio
     writeFile(source, "original");
     ActionData data(writeMoveWorkList({{source, destination, kMoveFile, folder.path()}}));
     data.parse();
-    RecordedLog said;
+    Lines said;
     const ActionLog log(0, L"test", &said);
     MoveExecutor executor(log);
     executor.load(data);
@@ -35,6 +35,6 @@ TEST(MoveRollback, ASourceThatStayedIsNeverReplacedByAFilePlantedAtTheDestinatio
     EXPECT_EQ("original", readFile(source));
     EXPECT_EQ("planted", readFile(destination));
     bool leftAlone = false;
-    for (const auto& line : said.lines()) leftAlone = leftAlone || line.find(L"as they are: something stands at the source") != std::wstring::npos;
+    for (const auto& line : said.lines) leftAlone = leftAlone || line.find(L"as they are: something stands at the source") != std::wstring::npos;
     EXPECT_TRUE(leftAlone);
 }

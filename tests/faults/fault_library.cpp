@@ -7,6 +7,9 @@
 //   kind: any open create write read rename delete copy list attributes registry
 //   fault: disk-full access-denied sharing-violation path-not-found short-write
 //   on: every call from the position on fails (a disk that stays full), not only that one
+//   TIDEWELL_TEST_FAULT_MARK=<file>: written when the fault is made; while it exists the
+//   seam stays off, so that the fault is made in one action of the installation only
+//   (every action loads the DLL anew, and its count starts again)
 #include <windows.h>
 
 #include <cwchar>
@@ -54,8 +57,19 @@ bool parseFault(const std::wstring& text, SeamFault& fault) {
     return false;
 }
 
+wchar_t g_mark[MAX_PATH];
+
+void markFaultMade() {
+    if (g_mark[0] == L'\0') return;
+    const HANDLE file = ::CreateFileW(g_mark, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
+}
+
 struct ArmFromEnvironment {
     ArmFromEnvironment() {
+        const DWORD marked = ::GetEnvironmentVariableW(L"TIDEWELL_TEST_FAULT_MARK", g_mark, MAX_PATH);
+        if (marked >= MAX_PATH) g_mark[0] = L'\0';
+        if (g_mark[0] != L'\0' && ::GetFileAttributesW(g_mark) != INVALID_FILE_ATTRIBUTES) return;
         wchar_t value[128];
         const DWORD length = ::GetEnvironmentVariableW(L"TIDEWELL_TEST_FAULT", value, 128);
         if (length == 0 || length >= 128) return;
@@ -74,6 +88,7 @@ struct ArmFromEnvironment {
         plan.position = std::wcstoll(fields[1].c_str(), nullptr, 10);
         if (count < 3 || !parseKind(fields[0], plan) || !parseFault(fields[2], plan.fault) || plan.position <= 0) return;
         plan.repeat = fields[3] == L"on" ? tidewell::SeamRepeat::FromThenOn : tidewell::SeamRepeat::Once;
+        plan.then = markFaultMade;
         tidewell::armFaultSeam(plan);
     }
 } armFromEnvironment;

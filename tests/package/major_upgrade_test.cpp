@@ -10,26 +10,12 @@
 #include "common/text.h"
 #include "backup_file.h"
 #include "package.h"
+#include "scoped_variable.h"
 #include "test_fs.h"
 
 using namespace tidewell::test;
 using tidewell::toUtf8;
 
-namespace {
-
-// Sets an environment variable for the scope: the installer's custom-action host inherits it.
-class ScopedVariable {
-public:
-    ScopedVariable(const wchar_t* name, const wchar_t* value) : name_(name) { SetEnvironmentVariableW(name, value); }
-    ~ScopedVariable() { SetEnvironmentVariableW(name_, nullptr); }
-    ScopedVariable(const ScopedVariable&) = delete;
-    ScopedVariable& operator=(const ScopedVariable&) = delete;
-
-private:
-    const wchar_t* name_;
-};
-
-}  // namespace
 
 TEST(MajorUpgrade, BackedUpDataComesBackInPlaceWithEveryFolderLevel) {
     TestFolder data(L"C:\\tw-upgrade-data");

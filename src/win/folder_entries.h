@@ -11,7 +11,7 @@ namespace tidewell {
 // The walkers go no deeper than this many folders below where they start: each level is
 // a frame on the action's stack, and a tree made deep on purpose must not exhaust it. A
 // deeper tree is refused as a whole (nothing of it is copied, moved or said removed).
-inline constexpr int kDeepestFolder = 1000;
+inline constexpr int kDeepestFolder = 256;
 
 struct FolderEntry {
     std::wstring name;

@@ -7,6 +7,9 @@
 #include "undo/undo_transaction.h"
 #include "win/folder_removal.h"
 #include "win/paths.h"
+#include "win/folder_entries.h"
+#include "win/tree_copy.h"
+#include "win/tree_delete.h"
 #include "win/tree_move.h"
 #include "test_fs.h"
 #include "log_lines.h"
@@ -160,4 +163,25 @@ TEST(LongNamesAndLinks, MovesKeepNamesAndNeverFollowALink) {
     EXPECT_EQ(MoveResult::Failed, moveTree(fixture.fileLink, other / L"moved-file", ExistingTarget::Refuse, &log));
     fixture.expectTargetsUntouched();
     EXPECT_TRUE(log.has(L"link " + fixture.fileLink + L" not moved"));
+}
+
+// A tree deeper than the walkers go is refused as a whole, and said so: nothing of it is
+// copied, and a deletion stops without touching what lies below the bound.
+TEST(DeepTrees, WalkersStopAtTheirBoundAndSaySo) {
+    TestFolder root(L"C:\\tw-deep");
+    std::wstring deepest = root.path();
+    for (int level = 0; level <= kDeepestFolder + 1; ++level) {
+        deepest += L"\\d";
+        ASSERT_TRUE(CreateDirectoryW(prefixedPath(deepest).c_str(), nullptr)) << level;
+    }
+    const std::wstring bottom = prefixedPath(deepest + L"\\bottom");
+    ASSERT_TRUE(CreateDirectoryW(bottom.c_str(), nullptr));
+    Lines log;
+    const CopyOutcome copy = copyTree(root / L"d", L"C:\\tw-deep-copy", &log);
+    EXPECT_FALSE(copy.complete);
+    EXPECT_TRUE(log.has(L"the tree is deeper than 256 folders"));
+    EXPECT_FALSE(deleteTree(root / L"d", &log));
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(bottom.c_str())) << "below the bound nothing was deleted";
+    removeUnixTree(L"C:\\tw-deep-copy");
+    removeUnixTree(root.path());
 }

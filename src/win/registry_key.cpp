@@ -203,17 +203,45 @@ bool hasEmptyComponent(const std::wstring& subkey) {
            subkey.find(L"\\\\") != std::wstring::npos;
 }
 
-// Depth first, every open and every deletion naming the view: RegDeleteTreeW and
-// SHDeleteKeyW delete the last key with RegDeleteKeyW, in the process's own view.
+namespace {
+
+using NtDeleteKeyFunction = LONG(NTAPI*)(HANDLE);
+
+// Deletes the key the handle holds (opened with DELETE): no second lookup by name, which
+// could meet another key, or a link, by then.
+bool deleteOpenedKey(HKEY key) {
+    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+    const auto deleteKey =
+        ntdll ? reinterpret_cast<NtDeleteKeyFunction>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtDeleteKey")))
+              : nullptr;
+    return deleteKey != nullptr && seamRegistry([&] { return deleteKey(key) >= 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED; }) ==
+                                       ERROR_SUCCESS;
+}
+
+// A registry link (REG_OPTION_CREATE_LINK): opened as itself, it names its target in
+// SymbolicLinkValue.
+bool isLinkKey(HKEY key) {
+    DWORD type = 0, size = 0;
+    return ::RegQueryValueExW(key, L"SymbolicLinkValue", nullptr, &type, nullptr, &size) == ERROR_SUCCESS &&
+           type == REG_LINK;
+}
+
+}  // namespace
+
+// Depth first, every open naming the view (RegDeleteTreeW and SHDeleteKeyW delete the
+// last key with RegDeleteKeyW, in the process's own view), every key opened as itself: a
+// registry link is deleted, never followed into its target.
 bool deleteKeyTree(HKEY key, const std::wstring& subkey, REGSAM view) {
     if (subkey.empty()) return false;
     view = withView(view & kViewBits);
     bool all = true;
+    unique_hkey tree;
+    if (seamRegistry([&] {
+            return ::RegOpenKeyExW(key, subkey.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE | view, tree.put());
+        }) != ERROR_SUCCESS)
+        return false;
+    if (isLinkKey(tree.get())) return deleteOpenedKey(tree.get());
     {
-        unique_hkey tree;
-        if (seamRegistry([&] { return ::RegOpenKeyExW(key, subkey.c_str(), 0, KEY_READ | view, tree.put()); }) !=
-            ERROR_SUCCESS)
-            return false;
         std::vector<std::wstring> children;
         wchar_t name[256];  // the longest key name is 255 characters
         for (DWORD index = 0;; ++index) {
@@ -227,7 +255,7 @@ bool deleteKeyTree(HKEY key, const std::wstring& subkey, REGSAM view) {
         }
         for (const auto& child : children) all = deleteKeyTree(tree.get(), child, view) && all;
     }
-    return all && deleteKeyInView(key, subkey, view);
+    return all && deleteOpenedKey(tree.get());
 }
 
 }  // namespace tidewell

@@ -2,6 +2,9 @@
 // and creating keys, value, subkey and tree operations, and the WOW64 answer.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <sddl.h>
+
 #include "common/text.h"
 #include "win/registry_key.h"
 #include "test_fs.h"
@@ -149,6 +152,48 @@ TEST(RegistryKey, SubkeyDeletionFailsOnATreeWhereTreeDeletionSucceeds) {
     EXPECT_FALSE(deleteKeyTree(base.handle(), L""));
     EXPECT_EQ(L"4", regGetString(HKEY_CURRENT_USER, kBase + L"\\Sibling", L"v"));
     regDeleteTree(HKEY_CURRENT_USER, kBase);
+}
+
+// A registry link inside the tree (as a user could make one in HKEY_CURRENT_USER) goes
+// itself: nothing of what it points to is deleted.
+TEST(RegistryKey, TreeDeletionDeletesALinkAndNotItsTarget) {
+    regDeleteTree(HKEY_CURRENT_USER, kBase);
+    const std::wstring target = kBase + L"-target";
+    regDeleteTree(HKEY_CURRENT_USER, target);
+    regSetString(HKEY_CURRENT_USER, target + L"\\Inner", L"keep", L"1");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Tree\\Child", L"v", L"1");
+    {
+        // The link's value is the target's native name: \Registry\User\<SID>\<key>.
+        HANDLE token = nullptr;
+        ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+        unsigned char user[256];
+        DWORD size = 0;
+        const BOOL got = GetTokenInformation(token, TokenUser, user, sizeof user, &size);
+        CloseHandle(token);
+        ASSERT_TRUE(got);
+        wchar_t* sid = nullptr;
+        ASSERT_TRUE(ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid));
+        const std::wstring native = std::wstring(L"\\Registry\\User\\") + sid + L"\\" + target;
+        LocalFree(sid);
+        HKEY link = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CURRENT_USER, (kBase + L"\\Tree\\link").c_str(), 0, nullptr,
+                                                 REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                                                 KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr));
+        const LONG set = RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK,
+                                        reinterpret_cast<const BYTE*>(native.c_str()),
+                                        static_cast<DWORD>(native.size() * sizeof(wchar_t)));
+        RegCloseKey(link);
+        ASSERT_EQ(ERROR_SUCCESS, set);
+    }
+    ASSERT_TRUE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Tree\\link\\Inner")) << "the link leads to the target";
+
+    const RegistryKey base(HKEY_CURRENT_USER, kBase, IfMissing::Fail, KEY_ALL_ACCESS);
+    ASSERT_TRUE(base.isOpen());
+    EXPECT_TRUE(deleteKeyTree(base.handle(), L"Tree"));
+    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, kBase + L"\\Tree"));
+    EXPECT_EQ(L"1", regGetString(HKEY_CURRENT_USER, target + L"\\Inner", L"keep")) << "the target is untouched";
+    regDeleteTree(HKEY_CURRENT_USER, kBase);
+    regDeleteTree(HKEY_CURRENT_USER, target);
 }
 
 TEST(RegistryKey, CopyKeyTreeCopiesValuesAndSubkeysIntoTheDestination) {

@@ -205,9 +205,7 @@ KeptCopy FileUndoStore::keepCopy(const std::wstring& given) {
         return {Copied::Failed, ERROR_WRITE_FAULT};
     }
     const NamedObject source = openNamed(path, FILE_READ_ATTRIBUTES);
-    // Told missing, it must be missing for a second look too: a path that only failed to
-    // open is an item that was not copied.
-    if (source.kind == Named::Missing && !pathExists(path)) {
+    if (source.kind == Named::Missing) {
         logLine({path, L" not copied: it does not exist"});
         return {Copied::Missing};
     }

@@ -51,13 +51,7 @@ bool writeProtectedFile(const std::wstring& path, const std::vector<unsigned cha
 ReadOutcome readProtectedFile(const std::wstring& path, std::vector<unsigned char>& bytes, DWORD& error) {
     error = ERROR_SUCCESS;
     NamedObject opened = openNamed(path, GENERIC_READ);
-    // Missing only when a second look finds nothing either: a journal that failed to
-    // open must not read as no journal, or what it names would be given up.
-    if (opened.kind == Named::Missing && fileAttributes(path) == INVALID_FILE_ATTRIBUTES) return ReadOutcome::Missing;
-    if (opened.kind == Named::Missing) {
-        error = opened.error;
-        return ReadOutcome::Refused;
-    }
+    if (opened.kind == Named::Missing) return ReadOutcome::Missing;
     if (opened.kind != Named::Object || opened.isFolder()) {
         error = opened.kind == Named::Failed ? opened.error : ERROR_REPARSE_TAG_INVALID;
         return ReadOutcome::Refused;

@@ -9,6 +9,7 @@
 #include "win/fault_seam.h"
 #include "win/named_object.h"
 #include "win/paths.h"
+#include "win/system_function.h"
 
 namespace tidewell {
 
@@ -22,11 +23,6 @@ using NtCreateFileFunction = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTR
 using NtSetInformationFileFunction = NTSTATUS(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
 using RtlNtStatusToDosErrorFunction = ULONG(NTAPI*)(NTSTATUS);
 
-template <typename Function>
-Function ntdllFunction(const char* name) {
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    return ntdll ? reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(ntdll, name))) : nullptr;
-}
 
 constexpr ULONG kFileOpen = 1, kFileCreate = 2;
 constexpr ULONG kDirectoryFile = 0x1, kSynchronousIo = 0x20, kOpenReparsePoint = 0x200000;
@@ -40,18 +36,14 @@ struct RenameInformation {
 };
 
 DWORD errorOf(NTSTATUS status) {
-    const auto convert = ntdllFunction<RtlNtStatusToDosErrorFunction>("RtlNtStatusToDosError");
+    const auto convert = systemFunction<RtlNtStatusToDosErrorFunction>(L"ntdll.dll", "RtlNtStatusToDosError");
     return convert ? convert(status) : ERROR_GEN_FAILURE;
 }
 
-bool sameText(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                                          static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
 
 // Opens (or makes) one component below the folder handle, as a folder, never through a link.
 unique_hfile openComponent(HANDLE parent, const std::wstring& name, ULONG disposition, DWORD& error) {
-    const auto create = ntdllFunction<NtCreateFileFunction>("NtCreateFile");
+    const auto create = systemFunction<NtCreateFileFunction>(L"ntdll.dll", "NtCreateFile");
     if (!create) {
         error = ERROR_PROC_NOT_FOUND;
         return {};
@@ -122,7 +114,7 @@ HeldFolder::HeldFolder(const std::wstring& folder, MissingFolders missing) {
         // Unix links) shows by where the folder really is.
         FILE_ATTRIBUTE_TAG_INFO tag{};
         const bool link = !::GetFileInformationByHandleEx(next.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-                          (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !sameText(finalPath(next.get()), expected);
+                          (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !sameName(finalPath(next.get()), expected);
         if (link) {
             folder_.reset();
             error_ = ERROR_CANT_RESOLVE_FILENAME;
@@ -135,7 +127,7 @@ HeldFolder::HeldFolder(const std::wstring& folder, MissingFolders missing) {
 }
 
 bool HeldFolder::renameInto(HANDLE item, const std::wstring& leaf) const {
-    const auto setInformation = ntdllFunction<NtSetInformationFileFunction>("NtSetInformationFile");
+    const auto setInformation = systemFunction<NtSetInformationFileFunction>(L"ntdll.dll", "NtSetInformationFile");
     if (!folder_ || !setInformation) {
         ::SetLastError(folder_ ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
         return false;

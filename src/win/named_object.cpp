@@ -10,11 +10,6 @@ namespace tidewell {
 
 namespace {
 
-bool sameText(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                                                          static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
-}
-
 unique_hfile openRaw(const std::wstring& path, DWORD access) {
     if (seamFails(SeamCall::Open)) return unique_hfile();
     return unique_hfile(::CreateFileW(extendedPath(path).c_str(), access,
@@ -23,6 +18,11 @@ unique_hfile openRaw(const std::wstring& path, DWORD access) {
 }
 
 }  // namespace
+
+bool sameName(const std::wstring& a, const std::wstring& b) {
+    return a.size() == b.size() && ::CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                                                          static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
 
 std::wstring finalPath(HANDLE handle) {
     // The name on its volume, from the open object itself. GetFinalPathNameByHandleW would
@@ -53,8 +53,11 @@ NamedObject openNamed(const std::wstring& path, DWORD access, const std::wstring
     opened.handle = openRaw(path, access | FILE_READ_ATTRIBUTES);
     if (!opened.handle) {
         opened.error = ::GetLastError();
-        opened.kind = opened.error == ERROR_FILE_NOT_FOUND || opened.error == ERROR_PATH_NOT_FOUND ? Named::Missing
-                                                                                                   : Named::Failed;
+        // Missing only when a second look finds nothing either: an open that failed this
+        // way for a path that is there (a folder on the way swapped, a call that failed)
+        // must not let a caller give the item up as gone.
+        const bool notFound = opened.error == ERROR_FILE_NOT_FOUND || opened.error == ERROR_PATH_NOT_FOUND;
+        opened.kind = notFound && fileAttributes(path) == INVALID_FILE_ATTRIBUTES ? Named::Missing : Named::Failed;
         return opened;
     }
     FILE_ATTRIBUTE_TAG_INFO tag{};
@@ -82,11 +85,11 @@ NamedObject openNamed(const std::wstring& path, DWORD access, const std::wstring
     std::wstring leaf = path;
     removeTrailingBackslash(leaf);
     leaf = leafName(leaf);
-    if (actual.empty() || !sameText(actual, concat({parent, L"\\", leaf}))) {
+    if (actual.empty() || !sameName(actual, concat({parent, L"\\", leaf}))) {
         // A leaf given in its short form also ends elsewhere: compare the long forms.
         WIN32_FIND_DATAW data;
         const bool shortName = !actual.empty() && findFirst(path, data) &&
-                               sameText(actual, concat({parent, L"\\", data.cFileName}));
+                               sameName(actual, concat({parent, L"\\", data.cFileName}));
         if (!shortName) {
             opened.kind = Named::FollowedLink;
             opened.handle.reset();

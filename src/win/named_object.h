@@ -10,6 +10,8 @@
 
 namespace tidewell {
 
+// Missing: nothing is there, looked at twice; an open that failed for a path that is
+// there is Failed.
 enum class Named { Object, Link, FollowedLink, Missing, Failed };
 
 struct NamedObject {
@@ -19,6 +21,9 @@ struct NamedObject {
     DWORD error = ERROR_SUCCESS;
     bool isFolder() const { return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY); }
 };
+
+// Two names of the file system compared as it compares them: ordinal, case ignored.
+bool sameName(const std::wstring& a, const std::wstring& b);
 
 // Where an open object really is: its path on its volume ("\dir\name"; "\" for a root);
 // empty when it cannot be had.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "win/fault_seam.h"
+#include "win/system_function.h"
 
 namespace tidewell {
 namespace {
@@ -37,9 +38,7 @@ const RootName* findRoot(HKEY root) {
 // shell's equivalents.
 template <typename Function>
 Function advapiFunction(const char* name) {
-    const HMODULE advapi = ::GetModuleHandleW(L"Advapi32.dll");
-    if (!advapi) return nullptr;
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(::GetProcAddress(advapi, name)));
+    return systemFunction<Function>(L"Advapi32.dll", name);
 }
 
 using RegCopyTreeFunction = LONG(WINAPI*)(HKEY, LPCWSTR, HKEY);
@@ -210,10 +209,7 @@ using NtDeleteKeyFunction = LONG(NTAPI*)(HANDLE);
 // Deletes the key the handle holds (opened with DELETE): no second lookup by name, which
 // could meet another key, or a link, by then.
 bool deleteOpenedKey(HKEY key) {
-    const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
-    const auto deleteKey =
-        ntdll ? reinterpret_cast<NtDeleteKeyFunction>(reinterpret_cast<void*>(::GetProcAddress(ntdll, "NtDeleteKey")))
-              : nullptr;
+    const auto deleteKey = systemFunction<NtDeleteKeyFunction>(L"ntdll.dll", "NtDeleteKey");
     return deleteKey != nullptr && seamRegistry([&] { return deleteKey(key) >= 0 ? ERROR_SUCCESS : ERROR_ACCESS_DENIED; }) ==
                                        ERROR_SUCCESS;
 }

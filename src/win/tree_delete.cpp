@@ -22,10 +22,7 @@ bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, cons
     NamedObject opened = openNamed(path, DELETE | FILE_WRITE_ATTRIBUTES, parentFinal);
     switch (opened.kind) {
     case Named::Missing:
-        // Gone is only what a second look does not find either.
-        if (fileAttributes(path) == INVALID_FILE_ATTRIBUTES) return true;
-        logLine(log, {L"could not delete ", path, L" (error ", toDecimal(opened.error), L")"});
-        return false;
+        return true;
     case Named::FollowedLink:
         logLine(log, {L"link ", path, L" kept: it cannot be removed here without touching what it points to"});
         return false;

@@ -16,6 +16,37 @@
 using namespace tidewell::test;
 using tidewell::toUtf8;
 
+namespace {
+
+// Version 1: removes its data folder with everything in it when it is uninstalled.
+void versionOne(Package& version1, const std::wstring& upgradeCode, const std::wstring& data) {
+    version1.property(L"UpgradeCode", upgradeCode).property(L"DATA", data).component(L"Main");
+    version1.rows(L"RemoveFile", {{L"data", L"Main", L"", L"DATA", L"2"}})
+        .rows(L"VU_RemoveFile", {{L"data", L"", L"3"}})
+        .withKit()
+        .kitSequence(L"VU_UndoRemoveFiles")
+        .kitSequence(L"VU_RemoveFilesImmediate");
+}
+
+// Version 2: finds version 1, backs up the rows, removes version 1 after InstallInitialize
+// and restores the rows.
+Package& versionTwo(Package& version2, const std::wstring& upgradeCode, const std::wstring& data,
+                    const std::vector<Row>& persistentRows) {
+    version2.property(L"UpgradeCode", upgradeCode)
+        .property(L"ProductVersion", L"2.0.0")
+        .property(L"DATA", data)
+        .component(L"Main");
+    return version2.rows(L"Upgrade", {{upgradeCode, L"1.0.0", L"2.0.0", L"", L"256", L"", L"OLDVERSION"}})
+        .rows(L"VU_PersistentData", persistentRows)
+        .sequence(L"FindRelatedProducts", 200)
+        .sequence(L"RemoveExistingProducts", 1510)
+        .withKit()
+        .kitSequence(L"VU_BackupImmediate")
+        .kitSequence(L"VU_RestoreImmediate", L"OLDVERSION");
+}
+
+}  // namespace
+
 
 TEST(MajorUpgrade, BackedUpDataComesBackInPlaceWithEveryFolderLevel) {
     TestFolder data(L"C:\\tw-upgrade-data");
@@ -27,28 +58,14 @@ TEST(MajorUpgrade, BackedUpDataComesBackInPlaceWithEveryFolderLevel) {
     const std::wstring upgradeCode = newGuid();
 
     Package version1(L"upgrade-v1");
-    version1.property(L"UpgradeCode", upgradeCode).property(L"DATA", data.path()).component(L"Main");
-    version1.rows(L"RemoveFile", {{L"data", L"Main", L"", L"DATA", L"2"}})
-        .rows(L"VU_RemoveFile", {{L"data", L"", L"3"}})
-        .withKit()
-        .kitSequence(L"VU_UndoRemoveFiles")
-        .kitSequence(L"VU_RemoveFilesImmediate");
+    versionOne(version1, upgradeCode, data.path());
     ASSERT_EQ(0u, version1.install().code);
     ASSERT_TRUE(exists(data / L"settings.ini"));
 
     Package version2(L"upgrade-v2");
-    version2.property(L"UpgradeCode", upgradeCode)
-        .property(L"ProductVersion", L"2.0.0")
-        .property(L"DATA", data.path())
-        .component(L"Main");
-    version2.rows(L"Upgrade", {{upgradeCode, L"1.0.0", L"2.0.0", L"", L"256", L"", L"OLDVERSION"}})
-        .rows(L"VU_PersistentData", {{L"profiles", L"0", L"OLDVERSION", L"[DATA]\\profiles"},
-                                     {L"settings", L"0", L"OLDVERSION", L"[DATA]\\settings.ini"}})
-        .sequence(L"FindRelatedProducts", 200)
-        .sequence(L"RemoveExistingProducts", 1510)
-        .withKit()
-        .kitSequence(L"VU_BackupImmediate")
-        .kitSequence(L"VU_RestoreImmediate", L"OLDVERSION");
+    versionTwo(version2, upgradeCode, data.path(),
+               {{L"profiles", L"0", L"OLDVERSION", L"[DATA]\\profiles"},
+                {L"settings", L"0", L"OLDVERSION", L"[DATA]\\settings.ini"}});
     const RunResult upgrade = version2.install();
     ASSERT_EQ(0u, upgrade.code);
     EXPECT_TRUE(upgrade.logHas(L"OnVuBackupImmediate: row profiles: backed up " + data / L"profiles"));
@@ -78,28 +95,14 @@ TEST(MajorUpgrade, ABackupThatCannotBeMadeStopsTheUpgradeAndTheDataStays) {
     const std::wstring upgradeCode = newGuid();
 
     Package version1(L"upgrade-full-v1");
-    version1.property(L"UpgradeCode", upgradeCode).property(L"DATA", data.path()).component(L"Main");
-    version1.rows(L"RemoveFile", {{L"data", L"Main", L"", L"DATA", L"2"}})
-        .rows(L"VU_RemoveFile", {{L"data", L"", L"3"}})
-        .withKit()
-        .kitSequence(L"VU_UndoRemoveFiles")
-        .kitSequence(L"VU_RemoveFilesImmediate");
+    versionOne(version1, upgradeCode, data.path());
     ASSERT_EQ(0u, version1.install().code);
 
     Package version2(L"upgrade-full-v2");
-    version2.property(L"UpgradeCode", upgradeCode)
-        .property(L"ProductVersion", L"2.0.0")
-        .property(L"DATA", data.path())
-        .component(L"Main");
-    version2.rows(L"Upgrade", {{upgradeCode, L"1.0.0", L"2.0.0", L"", L"256", L"", L"OLDVERSION"}})
-        .rows(L"VU_PersistentData", {{L"settings", L"0", L"OLDVERSION", L"[DATA]\\settings.ini"},
-                                     {L"profiles", L"0", L"OLDVERSION", L"[DATA]\\profiles"}})
-        .sequence(L"FindRelatedProducts", 200)
-        .sequence(L"RemoveExistingProducts", 1510)
-        .withKit()
-        .library(L"TidewellFaults.dll")
-        .kitSequence(L"VU_BackupImmediate")
-        .kitSequence(L"VU_RestoreImmediate", L"OLDVERSION");
+    versionTwo(version2, upgradeCode, data.path(),
+               {{L"settings", L"0", L"OLDVERSION", L"[DATA]\\settings.ini"},
+                {L"profiles", L"0", L"OLDVERSION", L"[DATA]\\profiles"}})
+        .library(L"TidewellFaults.dll");
     RunResult upgrade;
     {
         // The second file copy and every one after it: settings.ini is copied first.

@@ -8,10 +8,15 @@
 
 namespace tidewell::test {
 
-DWORD runChildToItsEnd(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
-                       const std::wstring& value) {
+namespace {
+
+// Starts DISABLED_<test> of this program in a child with the variable set to the value
+// (for the child only); an invalid handle when it cannot be started.
+unique_handle startChild(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
+                         const std::wstring& value) {
     std::wstring self(32768, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    if (self.empty()) return {};
     std::wstring commandLine = L"\"" + self + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + suite +
                                L".DISABLED_" + test;
     SetEnvironmentVariableW(variable, value.c_str());
@@ -21,8 +26,17 @@ DWORD runChildToItsEnd(const std::wstring& suite, const std::wstring& test, cons
     const BOOL started =
         CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
     SetEnvironmentVariableW(variable, nullptr);
-    if (!started) return static_cast<DWORD>(-1);
-    const unique_handle child(process.hProcess), thread(process.hThread);
+    if (!started) return {};
+    const unique_handle thread(process.hThread);
+    return unique_handle(process.hProcess);
+}
+
+}  // namespace
+
+DWORD runChildToItsEnd(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
+                       const std::wstring& value) {
+    const unique_handle child = startChild(suite, test, variable, value);
+    if (!child) return static_cast<DWORD>(-1);
     DWORD code = STILL_ACTIVE;
     if (WaitForSingleObject(child.get(), 60000) != WAIT_OBJECT_0) {
         TerminateProcess(child.get(), 1);
@@ -35,21 +49,8 @@ DWORD runChildToItsEnd(const std::wstring& suite, const std::wstring& test, cons
 
 void runChildUntilMarker(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
                          const std::wstring& marker) {
-    std::wstring self(32768, L'\0');
-    const DWORD length = GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size()));
-    ASSERT_GT(length, 0u);
-    self.resize(length);
-    std::wstring commandLine = L"\"" + self + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + suite +
-                               L".DISABLED_" + test;
-    SetEnvironmentVariableW(variable, L"1");
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    const BOOL started =
-        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableW(variable, nullptr);
-    ASSERT_TRUE(started);
-    const unique_handle child(process.hProcess), thread(process.hThread);
+    const unique_handle child = startChild(suite, test, variable, L"1");
+    ASSERT_TRUE(child.is_valid());
     for (int round = 0; round < 1000 && !exists(marker); ++round) Sleep(10);
     ASSERT_TRUE(exists(marker)) << "the child did not get to its items";
     ASSERT_TRUE(TerminateProcess(child.get(), 9));

@@ -80,6 +80,11 @@ struct hmodule {
     static type invalid() noexcept { return nullptr; }
     static void close(type h) noexcept { ::FreeLibrary(h); }
 };
+struct attribute_list {
+    using type = LPPROC_THREAD_ATTRIBUTE_LIST;
+    static type invalid() noexcept { return nullptr; }
+    static void close(type h) noexcept { ::DeleteProcThreadAttributeList(h); }
+};
 struct hlocal {
     using type = HLOCAL;
     static type invalid() noexcept { return nullptr; }
@@ -94,5 +99,7 @@ using unique_hfile = unique_any<traits::hfile>;
 using unique_handle = unique_any<traits::handle>;
 using unique_hmodule = unique_any<traits::hmodule>;
 using unique_hlocal = unique_any<traits::hlocal>;
+// The list is initialised in memory its caller owns (declared before it).
+using unique_attribute_list = unique_any<traits::attribute_list>;
 
 }  // namespace tidewell

@@ -130,7 +130,7 @@ bool FileUndoStore::take(const std::wstring& given) {
             forget(path);
             logLine({L"network item ", path, L" stays in place: the user's script did not confirm its move"});
         };
-        if (appendNetworkCommands(path, buildMoveCommands(path, item, SourcePart::Item, DestinationFolder::Create),
+        if (appendNetworkCommands(path, buildMoveCommands(path, item, SourcePart::Item, DestinationFolder::Create, ExistingTarget::Refuse),
                                   L" kept", settle))
             return true;
         forget(path);
@@ -243,22 +243,28 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
     const auto found = storedOf_.find(path);
     if (found == storedOf_.end()) return false;
     const std::wstring stored = found->second;
+    const ExistingTarget existing =
+        restoreTarget_ == RestoreTarget::Replace ? ExistingTarget::Replace : ExistingTarget::Refuse;
     if (isNetworkPath(path)) {
         const std::wstring destination = parentFolder(path);
         // Only the recorded leaf goes back, and the item stays recorded (so its store is
         // not deleted) until the script confirms that it arrived.
         const std::wstring leaf = storedLeaf(stored, path);
-        const auto settle = [this, path, stored](bool arrived) {
+        const auto settle = [this, path, stored, existing](bool arrived) {
             if (arrived) {
                 forget(path);
                 return;
             }
             disarm();
-            logLine({L"network item ", path, L" was not put back: the user's script did not confirm it; it stays in ",
-                    stored});
+            logLine({L"network item ", path,
+                     existing == ExistingTarget::Refuse
+                         ? L" was not put back: something stands there, or the user's script did not confirm it; it stays in "
+                         : L" was not put back: the user's script did not confirm it; it stays in ",
+                     stored});
         };
         if (script_ == nullptr ||
-            !script_->add(buildMoveCommands(leaf, destination, SourcePart::Item, DestinationFolder::Create), settle)) {
+            !script_->add(buildMoveCommands(leaf, destination, SourcePart::Item, DestinationFolder::Create, existing),
+                          settle)) {
             logLine({L"cannot schedule the return of network item ", path, L"; it stays in ", stored});
             return false;
         }
@@ -282,8 +288,6 @@ bool FileUndoStore::restoreItem(const std::wstring& path) {
         return false;
     }
     if (!folder.byHandle()) makeFolderTree(parentFolder(path));
-    const ExistingTarget existing =
-        restoreTarget_ == RestoreTarget::Replace ? ExistingTarget::Replace : ExistingTarget::Refuse;
     switch (moveTree(leaf, path, existing, log_, &folder)) {
     case MoveResult::Moved:
         // A copy (what a backup's restore puts back) was made with the store's access.

@@ -261,11 +261,14 @@ bool CommandScript::runForInstallingUser(const std::wstring& userSid) {
 }
 
 std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
-                               DestinationFolder folder) {
+                               DestinationFolder folder, ExistingTarget existing) {
     auto [parts, target, text] = startCommands(source, destination, folder);
     const std::wstring leaf = quote(parts.leaf);
     text += enterParent(parts);
     if (part == SourcePart::Item) {
+        // Whatever stands there now is newer than the item, and is kept as it is.
+        if (existing == ExistingTarget::Refuse)
+            text += concat({L"if exist ", quote(withBackslash(target) + parts.leaf), L" (popd & exit /b 1)\r\n"});
         // The fallback copies a folder that move could not take across volumes, and
         // deletes the source only once the copy succeeded; a file never needs it (move
         // copies files across volumes itself).

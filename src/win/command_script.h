@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "common/log_sink.h"
+#include "win/tree_move.h"
 #include "win/user_process.h"
 
 namespace tidewell {
@@ -88,8 +89,10 @@ enum class DestinationFolder { Existing, Create };
 // folder into the destination, the same fallback for what is left, and removes the
 // emptied source; arrived when the source is gone. A copy has arrived when the
 // destination holds the leaf. DestinationFolder::Create adds a "mkdir" line.
+// ExistingTarget::Refuse leaves an item (and the source) alone when something of its
+// name stands in the destination already; Replace moves and copies over it.
 std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
-                               DestinationFolder folder);
+                               DestinationFolder folder, ExistingTarget existing);
 std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
                                DestinationFolder folder);
 

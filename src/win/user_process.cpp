@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <vector>
+
 #include "common/text.h"
 #include "win/protected_security.h"
 
@@ -246,24 +248,47 @@ ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLi
     unique_hfile input(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                                      OPEN_EXISTING, 0, nullptr));
 
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = input.get();
-    startup.hStdOutput = writeEnd.get();
-    startup.hStdError = writeEnd.get();
+    // The program inherits its two standard handles and nothing else of this process
+    // (the installer's files, keys and the journal stay out of the user's reach).
+    HANDLE inherited[2] = {writeEnd.get(), input.get()};
+    const DWORD inheritedCount = input ? 2 : 1;
+    SIZE_T listSize = 0;
+    ::InitializeProcThreadAttributeList(nullptr, 1, 0, &listSize);
+    std::vector<unsigned char> listMemory(listSize);
+    unique_attribute_list list;
+    if (listSize == 0 ||
+        !::InitializeProcThreadAttributeList(reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listMemory.data()), 1,
+                                             0, &listSize)) {
+        run.error = ::GetLastError();
+        return run;
+    }
+    list.reset(reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listMemory.data()));
+    if (!::UpdateProcThreadAttribute(list.get(), 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, inherited,
+                                     inheritedCount * sizeof(HANDLE), nullptr, nullptr)) {
+        run.error = ::GetLastError();
+        return run;
+    }
+
+    STARTUPINFOEXW startup{};
+    startup.StartupInfo.cb = sizeof(startup);
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = input.get();
+    startup.StartupInfo.hStdOutput = writeEnd.get();
+    startup.StartupInfo.hStdError = writeEnd.get();
+    startup.lpAttributeList = list.get();
     wchar_t desktop[] = L"winsta0\\default";
     PROCESS_INFORMATION info{};
     std::wstring line = commandLine;
     BOOL started = FALSE;
     if (account != nullptr) {
-        startup.lpDesktop = desktop;
+        startup.StartupInfo.lpDesktop = desktop;
         started = ::CreateProcessAsUserW(account->token(), program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                         CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT, account->environment(),
-                                         nullptr, &startup, &info);
+                                         CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT,
+                                         account->environment(), nullptr, &startup.StartupInfo, &info);
     } else {
-        started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
-                                   nullptr, &startup, &info);
+        started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
+                                   CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+                                   &startup.StartupInfo, &info);
     }
     if (!started) {
         run.error = ::GetLastError();

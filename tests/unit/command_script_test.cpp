@@ -13,6 +13,7 @@
 
 #include "win/user_process.h"
 #include "win/command_script.h"
+#include "scoped_variable.h"
 #include "test_fs.h"
 
 using namespace tidewell;
@@ -24,9 +25,10 @@ TEST(CommandScript, CommandTexts) {
     } cases[] = {
         {"single item with a blank, into a new folder",
          buildMoveCommands(L"C:\\My Data\\log files", L"C:\\VU_RecycleBin\\{G}\\0", SourcePart::Item,
-                           DestinationFolder::Create),
+                           DestinationFolder::Create, ExistingTarget::Refuse),
          L"mkdir \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
          L"pushd \"C:\\My Data\\\"\r\nif errorlevel 1 exit /b 1\r\n"
+         L"if exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" (popd & exit /b 1)\r\n"
          L"move /Y \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
          L"if exist \"log files\\*\" xcopy /E /Y /K /H /I \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\log files\"\r\n"
          L"if exist \"log files\\*\" if not errorlevel 1 (del /Q /F /S \"log files\\*\" & rmdir /Q /S \"log files\")\r\n"
@@ -34,7 +36,8 @@ TEST(CommandScript, CommandTexts) {
          L"if exist \"C:\\My Data\\log files\" exit /b 1\r\n"
          L"if not exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" exit /b 1\r\nexit /b 0\r\n"},
         {"contents of item folder 5 into a folder on another drive, made first",
-         buildMoveCommands(L"D:\\VU_RecycleBin\\{G}\\5", L"N:\\data", SourcePart::Contents, DestinationFolder::Create),
+         buildMoveCommands(L"D:\\VU_RecycleBin\\{G}\\5", L"N:\\data", SourcePart::Contents, DestinationFolder::Create,
+                           ExistingTarget::Replace),
          L"mkdir \"N:\\data\\\"\r\n"
          L"pushd \"D:\\VU_RecycleBin\\{G}\\\"\r\nif errorlevel 1 exit /b 1\r\n"
          L"for /f \"tokens=*\" %%a in ('dir /b /a \"5\" ') do move /Y \"%cd%\\5\\%%a\" \"N:\\data\\\"\r\n"
@@ -60,6 +63,8 @@ TEST(CommandScript, EachItemIsToldWhetherItArrived) {
     test::writeFile(folder / L"src\\a b!\\in.txt", "a");
     test::writeFile(folder / L"src\\file.txt", "f");
     test::writeFile(folder / L"start\\decoy\\keep.txt", "k");
+    test::writeFile(folder / L"src\\kept.txt", "old");
+    test::writeFile(folder / L"newer\\kept.txt", "newer");
     test::makeFolder(folder / L"store");
     struct Case {
         const char* what;
@@ -67,13 +72,16 @@ TEST(CommandScript, EachItemIsToldWhetherItArrived) {
         bool arrives;
     } cases[] = {
         {"a folder moves", buildMoveCommands(folder / L"src\\a b!", folder / L"store\\0", SourcePart::Item,
-                                             DestinationFolder::Create), true},
+                                             DestinationFolder::Create, ExistingTarget::Refuse), true},
         {"its parent is missing", buildMoveCommands(folder / L"gone\\decoy", folder / L"store\\1", SourcePart::Item,
-                                                    DestinationFolder::Create), false},
+                                                    DestinationFolder::Create, ExistingTarget::Replace), false},
         {"a file is copied", buildCopyCommands(folder / L"src\\file.txt", folder / L"store\\2", SourcePart::Item,
                                                DestinationFolder::Create), true},
         {"the source is missing", buildMoveCommands(folder / L"src\\none", folder / L"store\\3", SourcePart::Item,
-                                                    DestinationFolder::Create), false},
+                                                    DestinationFolder::Create, ExistingTarget::Replace), false},
+        {"something stands at the destination", buildMoveCommands(folder / L"src\\kept.txt", folder / L"newer",
+                                                                  SourcePart::Item, DestinationFolder::Existing,
+                                                                  ExistingTarget::Refuse), false},
     };
     std::vector<int> heard(std::size(cases), -1);
     {
@@ -92,6 +100,8 @@ TEST(CommandScript, EachItemIsToldWhetherItArrived) {
     EXPECT_EQ("f", test::readFile(folder / L"src\\file.txt"));
     EXPECT_EQ("k", test::readFile(folder / L"start\\decoy\\keep.txt")) << "the failed pushd moved nothing";
     EXPECT_FALSE(test::exists(folder / L"store\\1\\decoy"));
+    EXPECT_EQ("newer", test::readFile(folder / L"newer\\kept.txt")) << "what stood there is not replaced";
+    EXPECT_EQ("old", test::readFile(folder / L"src\\kept.txt")) << "and the item stays where it was";
     std::vector<std::wstring> scripts;
     for (const auto& name : test::listTree(tempFolder()))
         if (name.size() > 4 && name.compare(name.size() - 4, 4, L".bat") == 0) scripts.push_back(name);
@@ -122,7 +132,7 @@ TEST(CommandScript, FolderMovesThroughCmdOrIsRefusedWhenCmdCannotNameIt) {
         CommandScript script(nullptr);
         bool arrived = false;
         ASSERT_EQ(c.scriptable, script.add(buildMoveCommands(folder / c.name, folder / L"dest", SourcePart::Item,
-                                                             DestinationFolder::Existing),
+                                                             DestinationFolder::Existing, ExistingTarget::Refuse),
                                            [&arrived](bool done) { arrived = done; }));
         EXPECT_TRUE(script.runInOwnAccount());
         EXPECT_EQ(c.scriptable, arrived);
@@ -229,7 +239,7 @@ TEST(UserProcess, TheScriptRunsOnlyAsTheUserWhoseProcessRuns) {
         int heard = -1;
         CommandScript script;
         ASSERT_TRUE(script.add(buildMoveCommands(folder / L"item.txt", folder / L"store", SourcePart::Item,
-                                                 DestinationFolder::Create),
+                                                 DestinationFolder::Create, ExistingTarget::Refuse),
                                [&heard](bool arrived) { heard = arrived; }));
         EXPECT_EQ(c.runs, script.runAsUserOf(c.sid, {ownImage()}));
         EXPECT_EQ(c.runs ? 1 : 0, heard);
@@ -237,4 +247,57 @@ TEST(UserProcess, TheScriptRunsOnlyAsTheUserWhoseProcessRuns) {
         EXPECT_EQ(c.runs, test::exists(folder / L"store\\item.txt"));
         test::removeTree(folder / L"store");
     }
+}
+
+namespace {
+
+constexpr DWORD kHandleCameAlong = 41, kHandleStayedBehind = 42;
+constexpr const wchar_t* kProbeVariable = L"TIDEWELL_TEST_HANDLE_PROBE";
+
+std::wstring probeCommandLine(const std::wstring& self) {
+    return L"\"" + self + L"\" --gtest_also_run_disabled_tests --gtest_filter=UserProcess.DISABLED_TellsWhetherTheHandleCameAlong";
+}
+
+}  // namespace
+
+// The child of the test below: whether the parent's signalled event is in this process
+// under the same value (the exit code tells).
+TEST(UserProcess, DISABLED_TellsWhetherTheHandleCameAlong) {
+    wchar_t value[32] = {};
+    GetEnvironmentVariableW(kProbeVariable, value, 32);
+    const HANDLE handle = reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(wcstoull(value, nullptr, 10)));
+    DWORD flags = 0;
+    const bool here = handle != nullptr && GetHandleInformation(handle, &flags) &&
+                      WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+    ExitProcess(here ? kHandleCameAlong : kHandleStayedBehind);
+}
+
+// The user's program gets its standard handles and none of the other inheritable handles
+// of the installer's process; the same start with plain inheritance shows that the probe
+// sees a handle that came along.
+TEST(UserProcess, TheProgramInheritsOnlyItsStandardHandles) {
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    const unique_handle event(CreateEventW(&inheritable, TRUE, TRUE, nullptr));
+    ASSERT_TRUE(event);
+    const test::ScopedVariable probe(kProbeVariable,
+                                     std::to_wstring(reinterpret_cast<ULONG_PTR>(event.get())).c_str());
+    std::wstring self(32768, L'\0');
+    self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
+    std::wstring line = probeCommandLine(self);
+
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(self.c_str(), line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process));
+    const unique_handle child(process.hProcess), thread(process.hThread);
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(child.get(), 60000));
+    DWORD code = 0;
+    GetExitCodeProcess(child.get(), &code);
+    ASSERT_EQ(kHandleCameAlong, code) << "plain inheritance passes the handle on";
+
+    const ProgramRun run = runProgram(self, probeCommandLine(self));
+    ASSERT_TRUE(run.started) << run.error;
+    EXPECT_EQ(kHandleStayedBehind, run.exitCode);
+    EXPECT_NE(std::string::npos, run.output.find("DISABLED_TellsWhetherTheHandleCameAlong"))
+        << "its standard output still reaches the caller";
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <mutex>
 #include <set>
 #include <sstream>
@@ -32,7 +33,8 @@ namespace {
 class Leftovers final : public testing::Environment {
 public:
     void SetUp() override {
-        if (GTEST_FLAG_GET(also_run_disabled_tests)) return;
+        // ctest runs every test with disabled tests allowed; a child names its DISABLED_ test.
+        if (std::string(GTEST_FLAG_GET(filter)).find("DISABLED_") != std::string::npos) return;
         for (const auto& bin : recycleBins()) removeUnixTree(bin);
         if (exists(tempFolder() + L"VU_RecycleBin")) removeUnixTree(tempFolder() + L"VU_RecycleBin");
         const std::wstring journal = journalPath();
@@ -43,6 +45,42 @@ public:
 };
 
 [[maybe_unused]] testing::Environment* const g_leftovers = testing::AddGlobalTestEnvironment(new Leftovers);
+
+// The library's lines of every installation a test ran, printed when the test fails: a
+// failure in a run far away (CI) then shows what the library decided.
+std::vector<std::wstring> g_libraryLines;
+
+class LibraryLinesOnFailure final : public testing::EmptyTestEventListener {
+public:
+    void OnTestStart(const testing::TestInfo&) override { g_libraryLines.clear(); }
+    void OnTestEnd(const testing::TestInfo& test) override {
+        if (test.result() == nullptr || !test.result()->Failed() || g_libraryLines.empty()) return;
+        std::printf("The library's lines of the runs in this test:\n");
+        for (const auto& line : g_libraryLines) std::printf("  %s\n", toUtf8(line).c_str());
+        std::fflush(stdout);
+    }
+};
+
+// Lines that the library's actions wrote ("OnVu...: ..." and the like) into a run's log.
+void collectLibraryLines(const std::wstring& log) {
+    g_libraryLines.push_back(L"-- run --");
+    for (size_t start = 0; start < log.size();) {
+        size_t end = log.find(L'\n', start);
+        if (end == std::wstring::npos) end = log.size();
+        std::wstring line = log.substr(start, end - start);
+        start = end + 1;
+        while (!line.empty() && (line.back() == L'\r' || line.back() == L' ')) line.pop_back();
+        const size_t colon = line.find(L": ");
+        if (line.size() > 2 && line.compare(0, 2, L"On") == 0 && colon != std::wstring::npos &&
+            line.find(L' ') > colon)
+            g_libraryLines.push_back(line);
+    }
+}
+
+struct ListenerInstaller {
+    ListenerInstaller() { testing::UnitTest::GetInstance()->listeners().Append(new LibraryLinesOnFailure); }
+};
+[[maybe_unused]] const ListenerInstaller g_listenerInstaller;
 
 }  // namespace
 
@@ -457,6 +495,7 @@ RunResult Package::run(const std::wstring& commandLine) {
     MsiEnableLogW(0, nullptr, 0);
     g_capture.messages = nullptr;
     result.log = readLog(logPath);
+    collectLibraryLines(result.log);
     return result;
 }
 

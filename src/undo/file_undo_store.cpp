@@ -51,10 +51,14 @@ bool FileUndoStore::isNetworkStore() const { return isNetworkPath(key_.size() < 
 bool FileUndoStore::trustedBase(const std::wstring& base) {
     // Standing already, it must be a real folder of a trusted owner.
     const NamedObject existing = openNamed(base, READ_CONTROL);
-    if (existing.kind == Named::Object && existing.isFolder() && hasTrustedOwner(existing.handle.get())) return true;
+    const bool folder = existing.kind == Named::Object && existing.isFolder();
+    const bool owned = folder && hasTrustedOwner(existing.handle.get());
+    if (owned && onlyTrustedCanWrite(existing.handle.get())) return true;
     if (existing.kind == Named::Link || existing.kind == Named::FollowedLink)
         logLine({L"store base ", base, L" refused: it is a link"});
-    else if (existing.kind == Named::Object && existing.isFolder())
+    else if (owned)
+        logLine({L"store base ", base, L" refused: accounts other than SYSTEM, Administrators and this one can change it"});
+    else if (folder)
         logLine({L"store base ", base, L" refused: another account owns it"});
     else
         logLine({L"cannot create the store base ", base, errorText(existing.error)});
@@ -105,6 +109,22 @@ std::wstring FileUndoStore::prepareLocation() {
     }
     logLine({L"no store on ", key_, L": its items stay in place"});
     return {};
+}
+
+bool FileUndoStore::hasTrustedLocation() const {
+    // A share's folders are the user's script's to reach, in the user's own account.
+    if (recordedLocation().empty() || isNetworkStore()) return true;
+    for (const std::wstring& folder : {parentFolder(recordedLocation()), recordedLocation()}) {
+        const NamedObject opened = openNamed(folder, READ_CONTROL);
+        if (opened.kind == Named::Missing) continue;
+        if (opened.kind == Named::Object && opened.isFolder() && hasTrustedOwner(opened.handle.get()) &&
+            onlyTrustedCanWrite(opened.handle.get()))
+            continue;
+        logLine({L"the store ", recordedLocation(), L" is not used: ", folder,
+                 L" is a link, not a folder, or not the library's own (owner or access); its items are left alone"});
+        return false;
+    }
+    return true;
 }
 
 bool FileUndoStore::isStoreLocation(const std::wstring& location) const {

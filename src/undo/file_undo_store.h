@@ -24,6 +24,9 @@ public:
 
     // True for a store of a share or of a drive whose type is remote.
     bool isNetworkStore() const override;
+    // The location and its base are real folders (no link), owned by a trusted account and
+    // changeable only by trusted accounts; a missing one holds nothing to act on.
+    bool hasTrustedLocation() const override;
 
 protected:
     std::wstring prepareLocation() override;

@@ -60,6 +60,10 @@ ReadOutcome readProtectedFile(const std::wstring& path, std::vector<unsigned cha
         error = ERROR_INVALID_OWNER;
         return ReadOutcome::Refused;
     }
+    if (!onlyTrustedCanWrite(opened.handle.get())) {
+        error = ERROR_INVALID_ACL;
+        return ReadOutcome::Refused;
+    }
     // A second name of the file is a way for someone else to change it.
     BY_HANDLE_FILE_INFORMATION information{};
     if (!::GetFileInformationByHandle(opened.handle.get(), &information) || information.nNumberOfLinks != 1) {

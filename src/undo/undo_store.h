@@ -111,6 +111,9 @@ public:
     // each other, every item is numbered below the store's location, and the location
     // has the shape of one of this store's locations.
     bool isConsistent() const;
+    // True when the location read from a journal is still the library's own: checked on
+    // disk by the stores that keep their items in folders.
+    virtual bool hasTrustedLocation() const { return true; }
 
     const std::wstring& key() const { return key_; }
     bool prepared() const { return prepared_; }

@@ -186,6 +186,18 @@ std::vector<unsigned char> UndoTransaction::journalBytes() {
     return writer.bytes();
 }
 
+bool UndoTransaction::storesAreTrusted(const FileStores& stores) {
+    bool trusted = true;
+    for (const auto& entry : stores) trusted = entry.second->hasTrustedLocation() && trusted;
+    // What such a record names is left for an administrator to look at: nothing of it
+    // is acted on, and it is not deleted.
+    if (!trusted) {
+        keepFiles_ = true;
+        untrustedStore_ = true;
+    }
+    return trusted;
+}
+
 bool UndoTransaction::readJournal(const std::vector<unsigned char>& bytes) {
     clearStores();
     FileStores files;
@@ -211,11 +223,13 @@ bool UndoTransaction::readJournal(const std::vector<unsigned char>& bytes) {
         sound = sound && key == kRegistryStoreKey && store->isConsistent();
         for (const auto& entry : store->storedOf()) sound = sound && namedRoot(entry.first) != nullptr;
     }
-    if (!sound) {
+    const bool trusted = sound && storesAreTrusted(files);
+    if (!sound || !trusted) {
         // Nothing read from a damaged journal may act on the disk.
         for (auto& entry : files) entry.second->disarm();
         for (auto& entry : registry) entry.second->disarm();
-        logLine({L"the journal ", journal_, L" is damaged; it is ignored"});
+        if (sound) logLine({L"the journal ", journal_, L" names a store that is not the library's own; it is left in place"});
+        else logLine({L"the journal ", journal_, L" is damaged; it is ignored"});
         return false;
     }
     fileStores_ = std::move(files);
@@ -245,6 +259,11 @@ bool UndoTransaction::readWriteAheadStores(const WriteAheadContents& contents) {
         sound = store->isConsistent();
         for (const auto& entry : items) sound = sound && storeKey(entry.first) == key;
         files.emplace(key, std::move(store));
+    }
+    if (sound && !storesAreTrusted(files)) {
+        for (auto& entry : files) entry.second->disarm();
+        logLine({L"the undo record ", writeAheadFile(journal_), L" names a store that is not the library's own; it is left in place"});
+        return false;
     }
     if (!sound) {
         for (auto& entry : files) entry.second->disarm();
@@ -288,7 +307,7 @@ bool UndoTransaction::loadJournal() {
     // when the journal cannot serve.
     const auto fromRecord = [&]() {
         if (!readWriteAheadStores(ahead)) {
-            logLine({L"the undo record ", aheadFile, L" is damaged; it is ignored"});
+            if (!untrustedStore_) logLine({L"the undo record ", aheadFile, L" is damaged; it is ignored"});
             return false;
         }
         logLine({L"its items are read from the undo record ", aheadFile});
@@ -312,7 +331,7 @@ bool UndoTransaction::loadJournal() {
     }
     if (aheadRead == ReadOutcome::Read) {
         if (!readWriteAheadStores(ahead)) {
-            logLine({L"the undo record ", aheadFile, L" is damaged; it is ignored"});
+            if (!untrustedStore_) logLine({L"the undo record ", aheadFile, L" is damaged; it is ignored"});
             return false;
         }
         logLine({L"the run that wrote ", journal_, L" ended early: its items are read from ", aheadFile});

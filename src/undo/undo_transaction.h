@@ -123,6 +123,9 @@ private:
     // so that the next run takes them up; true when it was written.
     bool keepJournalForRemainingItems();
     void attach(UndoStore& store);
+    // Whether every file store's location is still the library's own; when not, the
+    // journal and its record are kept and nothing of them is acted on.
+    bool storesAreTrusted(const FileStores& stores);
 
     CommandScript* script_;
     const LogSink* log_;
@@ -133,6 +136,7 @@ private:
     bool journalBeforeEachItem_ = false;
     RestoreTarget restoreTarget_ = RestoreTarget::KeepNewer;
     bool keepFiles_ = false;
+    bool untrustedStore_ = false;
     // Set by restoreAll: what the stores still hold at the end waits to be put back;
     // otherwise it waits to be deleted.
     bool restoring_ = false;

@@ -12,6 +12,24 @@ bool equalSid(const SidBytes& sid, PSID other) {
     return !sid.empty() && other != nullptr && ::EqualSid(const_cast<unsigned char*>(sid.data()), other);
 }
 
+// Rights that let someone change an object or what it holds.
+constexpr ACCESS_MASK kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD |
+                                        FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
+                                        GENERIC_ALL | MAXIMUM_ALLOWED;
+
+// NT SERVICE\TrustedInstaller, which owns the system's own folders.
+SidBytes trustedInstallerSid() {
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID sid = nullptr;
+    if (!::AllocateAndInitializeSid(&nt, 6, 80, 956008885, 3418522649, 1831038044, 1853292631, 2271478464, 0, 0,
+                                    &sid))
+        return {};
+    const auto* bytes = static_cast<const unsigned char*>(sid);
+    SidBytes result(bytes, bytes + ::GetLengthSid(sid));
+    ::FreeSid(sid);
+    return result;
+}
+
 }  // namespace
 
 SidBytes tokenUser(HANDLE token) {
@@ -74,6 +92,35 @@ bool hasTrustedOwner(HANDLE handle) {
     const unique_hlocal held(descriptor);
     return equalSid(wellKnownSid(WinLocalSystemSid), owner) ||
            equalSid(wellKnownSid(WinBuiltinAdministratorsSid), owner) || equalSid(currentAccountSid(), owner);
+}
+
+bool onlyTrustedCanWrite(HANDLE handle) {
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                          &descriptor) != ERROR_SUCCESS)
+        return false;
+    const unique_hlocal held(descriptor);
+    if (dacl == nullptr) return false;
+    const SidBytes trusted[] = {wellKnownSid(WinLocalSystemSid), wellKnownSid(WinBuiltinAdministratorsSid),
+                                trustedInstallerSid(), currentAccountSid()};
+    for (DWORD index = 0; index < dacl->AceCount; ++index) {
+        void* entry = nullptr;
+        if (!::GetAce(dacl, index, &entry)) return false;
+        const auto* header = static_cast<const ACE_HEADER*>(entry);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            if (header->AceType == ACCESS_DENIED_ACE_TYPE) continue;
+            return false;  // object or callback entries: not read here, so not trusted
+        }
+        if ((header->AceFlags & INHERIT_ONLY_ACE) != 0) continue;  // applies to what is made inside
+        const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(entry);
+        if ((allowed->Mask & kChangingRights) == 0) continue;
+        const PSID sid = const_cast<DWORD*>(&allowed->SidStart);
+        bool known = false;
+        for (const auto& candidate : trusted) known = known || equalSid(candidate, sid);
+        if (!known) return false;
+    }
+    return true;
 }
 
 }  // namespace tidewell

@@ -40,4 +40,10 @@ private:
 // current account.
 bool hasTrustedOwner(HANDLE handle);
 
+// True when the DACL of what the handle holds lets nobody but SYSTEM, Administrators,
+// TrustedInstaller and the current account write, delete, add entries or change its
+// security (a missing DACL lets everyone). Deny entries are not counted on: a DACL that
+// needs one to keep others out is not trusted.
+bool onlyTrustedCanWrite(HANDLE handle);
+
 }  // namespace tidewell

@@ -62,6 +62,11 @@ bool makeUnixLink(const std::wstring& link, const std::wstring& target) {
     return !from.empty() && !at.empty() && runUnix("/bin/ln", "-s " + from + " " + at, link, true);
 }
 
+bool changeUnixMode(const std::wstring& path, const std::string& change) {
+    const std::string at = unixPath(path);
+    return !at.empty() && runUnix("/bin/chmod", change + " " + at, path, true);
+}
+
 bool removeUnixLink(const std::wstring& link) {
     const std::string at = unixPath(link);
     return !at.empty() && runUnix("/bin/rm", "-f " + at, link, false);

@@ -28,6 +28,9 @@ void removeTree(const std::wstring& path);
 // A Unix symbolic link at the path to the target, as a user would plant one (Wine's own
 // calls make none); the link's folder and the target must exist. Paths without spaces.
 bool makeUnixLink(const std::wstring& link, const std::wstring& target);
+// Runs chmod with the mode change ("o+w") on the path's Unix file; Wine reads a file's
+// access from its mode here. False when chmod could not be started.
+bool changeUnixMode(const std::wstring& path, const std::string& change);
 bool removeUnixLink(const std::wstring& link);
 // Removes a tree that may hold links of any kind, none of them followed (rm -rf).
 bool removeUnixTree(const std::wstring& path);

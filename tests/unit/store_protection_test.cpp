@@ -5,6 +5,7 @@
 
 #include <aclapi.h>
 
+#include "common/text.h"
 #include "common/unique_any.h"
 #include "undo/undo_transaction.h"
 #include "win/paths.h"
@@ -59,7 +60,41 @@ bool setOwner(const std::wstring& path, WELL_KNOWN_SID_TYPE type) {
     return EqualSid(now, owner.data()) != FALSE;
 }
 
+// Lets every account write the path (through its Unix mode, which Wine reads its access
+// from) and waits until the path's DACL says so.
+bool letEveryoneWrite(const std::wstring& path) {
+    if (!changeUnixMode(path, "o+w")) return false;
+    for (int round = 0; round < 500; ++round) {
+        const unique_hfile opened(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                              nullptr));
+        if (opened && !onlyTrustedCanWrite(opened.get())) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+bool trustedWriters(const std::wstring& path) {
+    const unique_hfile opened(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
+    return opened && onlyTrustedCanWrite(opened.get());
+}
+
 }  // namespace
+
+// What Wine reports for the library's own folders and files lets only this account
+// write; once every account may write (the mode Wine reads access from), that is seen.
+TEST(StoreProtection, WhatEveryAccountCanWriteIsSeen) {
+    TestFolder folder(L"C:\\tw-protect-writers");
+    writeFile(folder / L"file.tmp", "f");
+    for (const auto& path : {folder.path(), folder / L"file.tmp"}) {
+        SCOPED_TRACE(toUtf8(path));
+        EXPECT_TRUE(trustedWriters(path));
+        ASSERT_TRUE(letEveryoneWrite(path));
+        EXPECT_FALSE(trustedWriters(path));
+    }
+}
 
 // Wine keeps a file's security descriptor only where the file system takes extended
 // attributes (not here): what is checked is the descriptor the library creates its
@@ -90,11 +125,17 @@ TEST(StoreProtection, PlantedStoreBasesAndJournalsAreRefused) {
         const char* what;
         bool link;
         const wchar_t* logged;
-    } bases[] = {{"a link", true, L"refused: it is a link"}, {"someone else's", false, L"refused: another account owns it"}};
+        bool everyoneWrites;
+    } bases[] = {{"a link", true, L"refused: it is a link", false},
+                 {"someone else's", false, L"refused: another account owns it", false},
+                 {"one every account can write", false, L"refused: accounts other than SYSTEM, Administrators and this one can change it", true}};
     for (const auto& base : bases) {
         SCOPED_TRACE(base.what);
         if (base.link) {
             ASSERT_TRUE(makeUnixLink(L"C:\\VU_RecycleBin", elsewhere.path()));
+        } else if (base.everyoneWrites) {
+            makeFolder(L"C:\\VU_RecycleBin");
+            ASSERT_TRUE(letEveryoneWrite(L"C:\\VU_RecycleBin"));
         } else {
             makeFolder(L"C:\\VU_RecycleBin");
             if (!setOwner(L"C:\\VU_RecycleBin", WinWorldSid)) {
@@ -119,8 +160,8 @@ TEST(StoreProtection, PlantedStoreBasesAndJournalsAreRefused) {
     // nor is one that is open elsewhere without sharing.
     const std::wstring journal = folder / L"journal.tmp";
     writeFile(elsewhere / L"target.tmp", "not a journal");
-    enum class Plant { Link, Owner, Locked };
-    for (const Plant plant : {Plant::Link, Plant::Owner, Plant::Locked}) {
+    enum class Plant { Link, Owner, Locked, EveryoneWrites };
+    for (const Plant plant : {Plant::Link, Plant::Owner, Plant::Locked, Plant::EveryoneWrites}) {
         SCOPED_TRACE(static_cast<int>(plant));
         unique_hfile lock;
         if (plant == Plant::Link) {
@@ -132,6 +173,9 @@ TEST(StoreProtection, PlantedStoreBasesAndJournalsAreRefused) {
                 continue;  // Wine here cannot keep another owner
             }
             if (plant == Plant::Locked) lock.reset(CreateFileW(journal.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+            if (plant == Plant::EveryoneWrites) {
+                ASSERT_TRUE(letEveryoneWrite(journal));
+            }
         }
         Lines log;
         {
@@ -145,6 +189,44 @@ TEST(StoreProtection, PlantedStoreBasesAndJournalsAreRefused) {
         if (plant == Plant::Link) removeUnixLink(journal);
         else removeTree(journal);
     }
+}
+
+// A journal names its store: a store folder that every account can change by now (a user
+// could have put anything there) is not used, and nothing is put back from it until only
+// trusted accounts can change it again.
+TEST(StoreProtection, AStoreThatOtherAccountsCanChangeIsNotUsed) {
+    TestFolder folder(L"C:\\tw-protect-store");
+    writeFile(folder / L"x.txt", "x");
+    for (const auto& bin : recycleBins()) removeTree(bin);
+    const std::wstring journal = folder / L"journal.tmp";
+    std::wstring location;
+    {
+        UndoTransaction transaction(nullptr, nullptr, journal);
+        ASSERT_TRUE(transaction.take(folder / L"x.txt"));
+        location = transaction.fileStores().at(L"C:\\")->recordedLocation();
+        ASSERT_TRUE(transaction.saveJournal());
+        transaction.keep();
+    }
+    ASSERT_FALSE(exists(folder / L"x.txt"));
+    ASSERT_TRUE(letEveryoneWrite(location));
+    Lines log;
+    {
+        UndoTransaction undo(nullptr, &log, journal);
+        EXPECT_FALSE(undo.loadJournal());
+    }
+    EXPECT_TRUE(log.has(L"the store " + location + L" is not used: "));
+    EXPECT_FALSE(exists(folder / L"x.txt"));
+    EXPECT_TRUE(exists(journal)) << "the journal stays for the next run";
+
+    ASSERT_TRUE(changeUnixMode(location, "o-w"));
+    for (int round = 0; round < 500 && !trustedWriters(location); ++round) Sleep(10);
+    {
+        UndoTransaction undo(nullptr, nullptr, journal);
+        ASSERT_TRUE(undo.loadJournal());
+        EXPECT_TRUE(undo.restoreAll());
+    }
+    EXPECT_EQ("x", readFile(folder / L"x.txt"));
+    EXPECT_EQ(std::vector<std::wstring>{}, recycleBins());
 }
 
 TEST(StoreProtection, ThePathBackedUpTwiceIsOneItemAndComesBack) {

@@ -23,4 +23,24 @@ std::optional<FileStamp> fileStampOf(const std::wstring& path);
 // True when both are files with the same size and last-write time, as a copy keeps them.
 bool sameStamp(const std::wstring& first, const std::wstring& second);
 
+// What a file is, whatever its name: its volume's serial number and file index, and
+// its size and last-write time (which a move to another volume keeps, the index not).
+struct FileIdentity {
+    DWORD volume = 0;
+    ULONGLONG index = 0;
+    FileStamp stamp;
+};
+
+// The identity of the file at the path, read from a handle opened on the file itself;
+// none for a folder, a link or a path that cannot be opened.
+std::optional<FileIdentity> fileIdentityOf(const std::wstring& path);
+// As work-list text: four hexadecimal numbers joined by "-"; back again, none for text
+// of another shape.
+std::wstring identityText(const FileIdentity& identity);
+std::optional<FileIdentity> parseIdentity(const std::wstring& text);
+// Whether the file now found is the recorded one: of the same size and last-write time
+// (which a move keeps), and on the same volume the same file too (on another volume a
+// move makes a new file).
+bool isSameFile(const FileIdentity& found, const FileIdentity& recorded);
+
 }  // namespace tidewell

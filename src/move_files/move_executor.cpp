@@ -19,6 +19,15 @@ bool hasAbsolutePaths(const MoveOperation& operation) {
     return isAbsolutePath(operation.source) && isAbsolutePath(operation.destination);
 }
 
+// Whether the file at the path is the one the operation was planned for; a work list
+// without identities (written by hand or by an earlier version) trusts the path.
+bool isPlannedFile(const std::wstring& path, const MoveOperation& operation) {
+    if (operation.identity.empty()) return true;
+    const auto recorded = parseIdentity(operation.identity);
+    const auto found = fileIdentityOf(path);
+    return recorded && found && isSameFile(*found, *recorded);
+}
+
 }  // namespace
 
 void MoveExecutor::load(const ActionData& data) { operations_ = readMoveWorkList(data, log_); }
@@ -71,6 +80,10 @@ void MoveExecutor::runOne(const MoveOperation& operation) {
             log_.line({L"could not copy ", what, L" (error ", toDecimal(::GetLastError()), L")"});
         break;
     case kMoveFile:
+        if (!isPlannedFile(operation.source, operation)) {
+            log_.line({L"not moved ", quoted(operation.source), L": it is not the file planned for the move (it was replaced since)"});
+            break;
+        }
         if (moveInto(operation.source, operation.destination, ExistingTarget::Replace))
             log_.line({L"moved ", what});
         else
@@ -112,6 +125,11 @@ void MoveExecutor::undoOne(const MoveOperation& operation) {
         if (absolutePathExists(operation.source)) {
             log_.line({L"left ", quoted(destination), L" and ", quoted(operation.source),
                       L" as they are: something stands at the source"});
+            break;
+        }
+        // Only the file that was moved goes back, never one put at the destination since.
+        if (!isPlannedFile(destination, operation)) {
+            log_.line({L"left ", quoted(destination), L" in place: it is not the file moved from ", quoted(operation.source)});
             break;
         }
         if (moveInto(destination, operation.source, ExistingTarget::Refuse))

@@ -5,7 +5,7 @@
 namespace tidewell {
 
 namespace {
-enum Field : size_t { kSourceField, kDestinationField, kOptionsField, kKeptAncestorField, kRecordFields };
+enum Field : size_t { kSourceField, kDestinationField, kOptionsField, kKeptAncestorField, kRecordFields, kIdentityField = kRecordFields };
 }  // namespace
 
 ActionDataRecord moveOperationFields(const MoveOperation& operation) {
@@ -14,15 +14,17 @@ ActionDataRecord moveOperationFields(const MoveOperation& operation) {
     fields[kDestinationField] = operation.destination;
     fields[kOptionsField] = toDecimal(operation.options);
     fields[kKeptAncestorField] = operation.keptAncestor;
+    if (!operation.identity.empty()) fields.push_back(operation.identity);
     return fields;
 }
 
 std::optional<MoveOperation> parseMoveOperation(const ActionDataRecord& fields) {
-    if (fields.size() != kRecordFields) return std::nullopt;
+    if (fields.size() != kRecordFields && fields.size() != kRecordFields + 1) return std::nullopt;
     return MoveOperation{.source = fields[kSourceField],
                          .destination = fields[kDestinationField],
                          .options = parseDecimal(fields[kOptionsField]),
-                         .keptAncestor = fields[kKeptAncestorField]};
+                         .keptAncestor = fields[kKeptAncestorField],
+                         .identity = fields.size() > kIdentityField ? fields[kIdentityField] : std::wstring()};
 }
 
 std::wstring writeMoveWorkList(const std::vector<MoveOperation>& operations) {
@@ -39,7 +41,7 @@ std::vector<MoveOperation> readMoveWorkList(const ActionData& data, const LogSin
     }
     for (const auto& fields : data.group(0)) {
         if (auto operation = parseMoveOperation(fields)) operations.push_back(std::move(*operation));
-        else log.line({L"work-list record skipped: ", toDecimal(fields.size()), L" fields instead of 4"});
+        else log.line({L"work-list record skipped: ", toDecimal(fields.size()), L" fields instead of 4 or 5"});
     }
     return operations;
 }

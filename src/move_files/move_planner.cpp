@@ -1,5 +1,7 @@
 #include "move_files/move_planner.h"
 
+#include "move_files/file_stamp.h"
+
 #include "common/text.h"
 #include "win/paths.h"
 #include "move_files/path_checks.h"
@@ -50,7 +52,10 @@ void MovePlanner::expandEntry(const MoveRow& entry) {
             log_.line({row, L"skipped '", match, L"': destination '", destination, L"' already exists"});
             continue;
         }
-        MoveOperation operation{match, destination, entry.options, nearestExistingAncestor(destination)};
+        MoveOperation operation{match, destination, entry.options, nearestExistingAncestor(destination), {}};
+        // The rollback puts back only this very file, never another one put in its place.
+        if (entry.options == kMoveFile)
+            if (const auto identity = fileIdentityOf(match)) operation.identity = identityText(*identity);
         const std::wstring what = entry.options == kCopyFile   ? std::wstring(L"copy")
                                   : entry.options == kMoveFile ? std::wstring(L"move")
                                                                : concat({L"options ", toDecimal(entry.options), L" (neither copy nor move)"});

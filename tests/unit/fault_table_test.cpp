@@ -115,9 +115,9 @@ bool backUpThenLoseTheData(const ActionLog& log) {
 }
 
 std::vector<MoveOperation> moves() {
-    return {{kFaultRoot + L"\\files\\a.dat", kFaultDestination + L"\\sub\\a.dat", kMoveFile, L"C:\\"},
-            {kFaultRoot + L"\\tree\\nested\\" + kLongName, kFaultDestination + L"\\" + kLongName, kMoveFile, L"C:\\"},
-            {kFaultRoot + L"\\tree\\top.txt", kFaultDestination + L"\\sub\\top.txt", kCopyFile, L"C:\\"}};
+    return {{kFaultRoot + L"\\files\\a.dat", kFaultDestination + L"\\sub\\a.dat", kMoveFile, L"C:\\", {}},
+            {kFaultRoot + L"\\tree\\nested\\" + kLongName, kFaultDestination + L"\\" + kLongName, kMoveFile, L"C:\\", {}},
+            {kFaultRoot + L"\\tree\\top.txt", kFaultDestination + L"\\sub\\top.txt", kCopyFile, L"C:\\", {}}};
 }
 
 void runMoves(const ActionLog& log, void (MoveExecutor::*step)()) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "common/text.h"
 #include "common/unique_any.h"
 #include "move_files/file_stamp.h"
 #include "win/folder_tree.h"
@@ -167,31 +168,48 @@ TEST(MoveStamp, SizeAndStampTellACopyFromAnotherFile) {
     EXPECT_FALSE(sameStamp(root.path(), root.path()));
 }
 
-TEST(MoveWorkList, RecordsOfFourFieldsRoundTripAndOthersAreSkipped) {
+TEST(MoveWorkList, RecordsOfFourOrFiveFieldsRoundTripAndOthersAreSkipped) {
     const std::vector<MoveOperation> operations = {
-        {L"C:\\s\\a.txt", L"D:\\d\\a.txt", 0, L"D:\\d"},
-        {L"C:\\s\\b.txt", L"C:\\d\\n\\b.txt", -1, L""},
+        {L"C:\\s\\a.txt", L"D:\\d\\a.txt", 0, L"D:\\d", {}},
+        {L"C:\\s\\b.txt", L"C:\\d\\n\\b.txt", -1, L"", {}},
+        {L"C:\\s\\c.txt", L"C:\\d\\c.txt", 1, L"C:\\d", L"1A2B-3C-4-5D"},
     };
     const std::wstring text = writeMoveWorkList(operations);
     const std::wstring F(1, kFieldSeparator), R(1, kRecordSeparator), G(1, kGroupSeparator);
     EXPECT_EQ(L"C:\\s\\a.txt" + F + L"D:\\d\\a.txt" + F + L"0" + F + L"D:\\d" + R + L"C:\\s\\b.txt" + F +
-                  L"C:\\d\\n\\b.txt" + F + L"-1" + F,
+                  L"C:\\d\\n\\b.txt" + F + L"-1" + F + R + L"C:\\s\\c.txt" + F + L"C:\\d\\c.txt" + F + L"1" + F +
+                  L"C:\\d" + F + L"1A2B-3C-4-5D",
               text);
     EXPECT_EQ(L"", writeMoveWorkList({}));
 
-    ActionData parsed(text + R + L"x" + F + L"y" + F + L"1" + R + L"a" + F + L"b" + F + L"1" + F + L"c" + F + L"e");
+    ActionData parsed(text + R + L"x" + F + L"y" + F + L"1" + R + L"a" + F + L"b" + F + L"1" + F + L"c" + F + L"e" + F + L"f");
     parsed.parse();
     const ActionLog log(0, L"test");
     const auto read = readMoveWorkList(parsed, log);
-    ASSERT_EQ(2u, read.size());
+    ASSERT_EQ(3u, read.size());
     for (size_t i = 0; i < read.size(); ++i) {
         EXPECT_EQ(operations[i].source, read[i].source);
         EXPECT_EQ(operations[i].destination, read[i].destination);
         EXPECT_EQ(operations[i].options, read[i].options);
         EXPECT_EQ(operations[i].keptAncestor, read[i].keptAncestor);
+        EXPECT_EQ(operations[i].identity, read[i].identity);
     }
 
     ActionData twoGroups(text + G + text);
     twoGroups.parse();
     EXPECT_TRUE(readMoveWorkList(twoGroups, log).empty());
+}
+
+TEST(MoveWorkList, IdentityTextRoundTripsAndOtherShapesAreRefused) {
+    FileIdentity identity;
+    identity.volume = 0xDEADBEEF;
+    identity.index = 0x0001000000000123ull;
+    identity.stamp.size = 12;
+    identity.stamp.lastWrite = {0x89ABCDEF, 0x01D9ABCD};
+    const auto back = parseIdentity(identityText(identity));
+    ASSERT_TRUE(back.has_value());
+    EXPECT_TRUE(isSameFile(*back, identity));
+    EXPECT_EQ(identity.index, back->index);
+    for (const wchar_t* text : {L"", L"1-2-3", L"1-2-3-4-5", L"1--3-4", L"G-2-3-4", L"100000000-2-3-4"})
+        EXPECT_FALSE(parseIdentity(text).has_value()) << toUtf8(text);
 }

@@ -43,7 +43,7 @@ void swapForLink(Swapped swapped) {
     ASSERT_TRUE(makeUnixLink(linkAt, kTarget));
 }
 
-std::vector<MoveOperation> theMove() { return {{kItem, kMovedTo, kMoveFile, L"C:\\"}}; }
+std::vector<MoveOperation> theMove() { return {{kItem, kMovedTo, kMoveFile, L"C:\\", {}}}; }
 
 void runMove(const ActionLog& log, void (MoveExecutor::*step)()) {
     ActionData data(writeMoveWorkList(theMove()));

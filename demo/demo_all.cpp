@@ -97,7 +97,7 @@ Lines operator+(Lines first, const Lines& second) {
 // What the stores hold between runs: nothing, once a run has committed or rolled back.
 std::wstring leftovers(const test::Package& package) {
     return L"VU_RecycleBin folders: " + std::to_wstring(test::recycleBins().size()) +
-           L"; removal journal: " + (test::exists(test::journalPath()) ? L"yes" : L"no") + L"; backup file: " +
+           L"; removal journal: " + (test::journalFiles().empty() ? L"no" : L"yes") + L"; backup file: " +
            (test::exists(test::backupFilePath(package.productCode())) ? L"yes" : L"no") + L"; registry store: " +
            (test::regKeyExists(HKEY_CURRENT_USER, L"Software\\VU_RecycleBin") ? L"yes" : L"no");
 }

@@ -1,7 +1,5 @@
 #include "move_files/file_stamp.h"
 
-#include <cwchar>
-
 #include "common/unique_any.h"
 #include "win/named_object.h"
 #include "win/paths.h"
@@ -52,8 +50,11 @@ ULONGLONG timeValue(const FILETIME& time) {
 }
 
 std::wstring hexText(ULONGLONG value) {
-    wchar_t text[17];
-    std::swprintf(text, 17, L"%llX", value);
+    std::wstring text;
+    do {
+        text.insert(text.begin(), L"0123456789ABCDEF"[value & 0xF]);
+        value >>= 4;
+    } while (value != 0);
     return text;
 }
 
@@ -72,7 +73,8 @@ std::optional<FileIdentity> parseIdentity(const std::wstring& text) {
         if (end == std::wstring::npos || end == start || end - start > 16) return std::nullopt;
         const std::wstring part = text.substr(start, end - start);
         if (part.find_first_not_of(L"0123456789ABCDEFabcdef") != std::wstring::npos) return std::nullopt;
-        parts[i] = std::wcstoull(part.c_str(), nullptr, 16);
+        for (const wchar_t c : part)
+            parts[i] = parts[i] * 16 + static_cast<ULONGLONG>(c <= L'9' ? c - L'0' : (c | 0x20) - L'a' + 10);
         start = end + 1;
     }
     if (parts[0] > 0xFFFFFFFFull) return std::nullopt;

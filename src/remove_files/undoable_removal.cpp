@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "msi/session.h"
 #include "remove_files/removal_worker.h"
+#include "undo/journal_folder.h"
 #include "undo/undo_transaction.h"
 #include "win/command_script.h"
 
@@ -16,7 +17,11 @@ std::wstring installation(const ActionLog& log) { return getProperty(log.install
 // where nothing stands by now; what cannot go back stays in its store, logged.
 void putBackEarlierRun(const ActionLog& log) {
     CommandScript script(&log);
-    UndoTransaction earlier(&script, &log);
+    const std::wstring journal = existingJournalFor(installation(log), &log);
+    UndoTransaction earlier(&script, &log, journal);
+    // Earlier versions kept one journal for every installation: whichever runs next takes
+    // it up. A journal of the installation's own name is its own.
+    if (journal != journalFile()) earlier.setOwner(installation(log));
     if (!earlier.journalExists()) return;
     log.line({L"an earlier run left its journal ", earlier.journal(), L": its items go back where nothing stands now"});
     if (!earlier.loadJournal()) return;
@@ -29,7 +34,7 @@ void putBackEarlierRun(const ActionLog& log) {
 void removeFilesUndoable(const ActionLog& log) {
     putBackEarlierRun(log);
     CommandScript script(&log);
-    UndoTransaction transaction(&script, &log);
+    UndoTransaction transaction(&script, &log, journalFor(installation(log), &log));
     if (!transaction.beginWriteAhead(installation(log))) {
         log.line(L"nothing is removed: without its undo record the removal could not be undone");
         return;
@@ -37,7 +42,7 @@ void removeFilesUndoable(const ActionLog& log) {
     removeFiles(log, &transaction);
     script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
     if (transaction.saveJournal())
-        log.line({L"journal ", journalFile(), L" written: ", toDecimal(transaction.itemCount()),
+        log.line({L"journal ", transaction.journal(), L" written: ", toDecimal(transaction.itemCount()),
                  L" items can be undone"});
     else
         log.line(L"the removed items stay in the VU_RecycleBin stores; without a journal they cannot be undone");
@@ -46,7 +51,7 @@ void removeFilesUndoable(const ActionLog& log) {
 
 void commitRemoveFiles(const ActionLog& log) {
     CommandScript script(&log);
-    UndoTransaction transaction(&script, &log);
+    UndoTransaction transaction(&script, &log, existingJournalFor(installation(log), &log));
     transaction.setOwner(installation(log));
     if (transaction.loadJournal())
         log.line({L"deleting ", toDecimal(transaction.itemCount()), L" removed items for good"});
@@ -54,7 +59,7 @@ void commitRemoveFiles(const ActionLog& log) {
 
 void undoRemoveFiles(const ActionLog& log) {
     CommandScript script(&log);
-    UndoTransaction transaction(&script, &log);
+    UndoTransaction transaction(&script, &log, existingJournalFor(installation(log), &log));
     transaction.setOwner(installation(log));
     if (!transaction.loadJournal()) return;
     log.line({L"putting back ", toDecimal(transaction.itemCount()), L" removed items"});

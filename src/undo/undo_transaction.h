@@ -17,7 +17,8 @@ namespace tidewell {
 
 inline constexpr const wchar_t* kJournalName = L"VUBB_id1f2e3d4b5a.tmp";
 
-// The journal's full path in the temporary folder of the running account.
+// The fixed-name journal that earlier versions kept in the temporary folder of the running
+// account (the undoable removal now keeps one per installation: undo/journal_folder.h).
 std::wstring journalFile();
 // Where a commit or discard that could not delete everything names what is left
 // ("<journal>.leftover"): not the journal itself, so that the next run can begin its own.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/text.h"
+#include "undo/write_ahead_log.h"
 #include "package.h"
 #include "path_states.h"
 #include "test_fs.h"
@@ -183,7 +184,6 @@ struct UndoableFixture {
 
 TEST(RemoveFilesUndoable, CommitRemovesForGoodAndLeavesNoStoreOrJournal) {
     UndoableFixture fixture;
-    DeleteFileW(journalPath().c_str());
     Package package(L"remove-undo-commit");
     fixture.addRows(package);
     const RunResult result = package.install();
@@ -194,12 +194,12 @@ TEST(RemoveFilesUndoable, CommitRemovesForGoodAndLeavesNoStoreOrJournal) {
     EXPECT_EQ(Names{L"stays.txt"}, listTree(fixture.d.path()));
     EXPECT_EQ(Names{L"stays.txt"}, listTree(fixture.n.path())) << "network items go through the user's script";
     EXPECT_EQ(Names{}, recycleBins());
-    EXPECT_FALSE(exists(journalPath()));
+    EXPECT_FALSE(exists(journalPath(package.productCode())));
+    EXPECT_FALSE(exists(writeAheadFile(journalPath(package.productCode()))));
 }
 
 TEST(RemoveFilesUndoable, RollbackPutsEverythingBackWithContentAndAttributes) {
     UndoableFixture fixture;
-    DeleteFileW(journalPath().c_str());
     const Names before = listTree(fixture.c.path());
     ASSERT_EQ(7u, before.size());
     Package package(L"remove-undo-rollback");
@@ -207,7 +207,8 @@ TEST(RemoveFilesUndoable, RollbackPutsEverythingBackWithContentAndAttributes) {
     package.failAt(6500);
     const RunResult result = package.install();
     ASSERT_EQ(static_cast<UINT>(ERROR_INSTALL_FAILURE), result.code);
-    EXPECT_TRUE(result.logHas(L"OnVuRemoveFilesUndoable: journal "));
+    // The journal has the installation's own name, in the library's own folder.
+    EXPECT_TRUE(result.logHas(L"OnVuRemoveFilesUndoable: journal " + journalPath(package.productCode()) + L" written"));
     EXPECT_TRUE(result.logHas(L"OnVuUndoRemoveFiles: putting back 9 removed items"));
     for (const auto* folder : {&fixture.c, &fixture.d, &fixture.n}) {
         SCOPED_TRACE(folder->path());
@@ -219,5 +220,5 @@ TEST(RemoveFilesUndoable, RollbackPutsEverythingBackWithContentAndAttributes) {
         EXPECT_TRUE(attributesOf(*folder / (fixture.oddFolder + L"\\sub\\hidden.txt")) & FILE_ATTRIBUTE_HIDDEN);
     }
     EXPECT_EQ(Names{}, recycleBins());
-    EXPECT_FALSE(exists(journalPath()));
+    EXPECT_FALSE(exists(journalPath(package.productCode())));
 }

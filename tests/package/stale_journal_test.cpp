@@ -1,5 +1,6 @@
 // A run of an undoable removal ended by TerminateProcess (no destructor runs) leaves its
-// write-ahead record. The rollback of another installation leaves it alone, also while
+// write-ahead record; here under the one journal name that earlier versions kept for
+// every installation in the temporary folder, which is still read. The rollback of another installation leaves it alone, also while
 // someone holds it open; the next installation whose undoable removal starts puts the
 // earlier run's items back where nothing stands now, never over a newer file, and counts
 // an item recorded but never moved as in place.
@@ -44,7 +45,7 @@ std::wstring restOfLine(const std::wstring& log, const std::wstring& marker) {
 TEST(StaleJournal, DISABLED_ChildRemovesUntilEnded) {
     if (GetEnvironmentVariableW(kChildVariable, nullptr, 0) == 0)
         GTEST_SKIP() << "runs inside StaleJournal.NextInstallationPutsBackWhereNothingStandsNow";
-    UndoTransaction earlier(nullptr);  // the installation's own journal in the temporary folder
+    UndoTransaction earlier(nullptr);  // the earlier versions' journal in the temporary folder
     ASSERT_TRUE(earlier.beginWriteAhead(kEarlierProduct));
     for (const auto* item : {&kItem0, &kItem1, &kItem2}) ASSERT_TRUE(earlier.take(*item));
     // The run ends between writing item 3's record and moving it: a file where its store
@@ -125,6 +126,7 @@ TEST(StaleJournal, NextInstallationPutsBackWhereNothingStandsNow) {
                   {kItem3, "three"}, {kItem4, "four"}, {own / L"mine.txt", kAbsent}});
     EXPECT_FALSE(exists(journalPath()));
     EXPECT_FALSE(exists(ahead));
+    EXPECT_FALSE(exists(journalPath(next.productCode()))) << "the new run's own journal went with its commit";
 
     // The earlier item 1 is not lost: it waits in the store the log names, and the
     // leftover file beside the journal names it for the next run.

@@ -32,7 +32,7 @@ TEST(UserScript, ANetworkItemTheScriptCouldNotMoveStaysInPlaceAndUnrecorded) {
     TestFolder folder(L"N:\\tw-user-script-take");
     writeFile(folder / L"held.txt", "held");
     writeFile(folder / L"free.txt", "free");
-    DeleteFileW(journalPath().c_str());
+    deleteJournalFiles();
     Package package(L"user-script-take");
     package.property(L"TWNET", folder.path())
         .component(L"Main")

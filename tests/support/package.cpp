@@ -37,9 +37,7 @@ public:
         if (std::string(GTEST_FLAG_GET(filter)).find("DISABLED_") != std::string::npos) return;
         for (const auto& bin : recycleBins()) removeUnixTree(bin);
         if (exists(tempFolder() + L"VU_RecycleBin")) removeUnixTree(tempFolder() + L"VU_RecycleBin");
-        const std::wstring journal = journalPath();
-        for (const auto& file : {journal, journal + L".ahead", journal + L".new", journal + L".leftover"})
-            DeleteFileW(file.c_str());
+        deleteJournalFiles();
         regDeleteTree(HKEY_CURRENT_USER, L"Software\\VU_RecycleBin");
     }
 };

@@ -171,6 +171,29 @@ std::vector<std::wstring> recycleBins() {
 
 std::wstring journalPath() { return tempFolder() + L"VUBB_id1f2e3d4b5a.tmp"; }
 
+std::wstring journalFolder() {
+    wchar_t windows[MAX_PATH];
+    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
+    return std::wstring(windows, length) + L"\\Installer\\Tidewell";
+}
+
+std::vector<std::wstring> journalFiles() {
+    std::vector<std::wstring> found;
+    for (const auto& name : listTree(journalFolder())) found.push_back(journalFolder() + L"\\" + name);
+    const std::wstring legacy = journalPath();
+    for (const auto& file : {legacy, legacy + L".ahead", legacy + L".new", legacy + L".leftover"})
+        if (exists(file)) found.push_back(file);
+    return found;
+}
+
+void deleteJournalFiles() {
+    for (const auto& file : journalFiles()) DeleteFileW(file.c_str());
+}
+
+std::wstring journalPath(const std::wstring& productCode) {
+    return journalFolder() + L"\\VUBB_" + productCode + L".tmp";
+}
+
 void regDeleteTree(HKEY root, const std::wstring& key, REGSAM view) {
     const PathParts parts = splitAtLastBackslash(key);
     unique_hkey handle;

@@ -44,8 +44,17 @@ DWORD attributesOf(const std::wstring& path);
 std::vector<std::wstring> listTree(const std::wstring& folder);
 // The VU_RecycleBin folders on every drive (what an undo or commit must leave behind: none).
 std::vector<std::wstring> recycleBins();
-// The undo journal in the temporary folder.
+// The undo journal that earlier versions kept, one for every installation, in the
+// temporary folder (and the unit tests' transactions keep by default).
 std::wstring journalPath();
+// The undoable removal's journal of an installation, in the library's journal folder.
+std::wstring journalPath(const std::wstring& productCode);
+// That folder (C:\windows\Installer\Tidewell).
+std::wstring journalFolder();
+// Every journal, write-ahead record or leftover record there is: the files in the
+// journal folder and the earlier versions' journal files (what a finished run leaves: none).
+std::vector<std::wstring> journalFiles();
+void deleteJournalFiles();
 
 // The library's own registry view in either build: the 32-bit view of 64-bit Windows, the
 // default of the 32-bit library and what the 64-bit one asks for.

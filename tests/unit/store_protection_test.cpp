@@ -7,6 +7,7 @@
 
 #include "common/text.h"
 #include "common/unique_any.h"
+#include "undo/journal_folder.h"
 #include "undo/undo_transaction.h"
 #include "win/paths.h"
 #include "win/protected_security.h"
@@ -253,4 +254,20 @@ TEST(StoreProtection, ThePathBackedUpTwiceIsOneItemAndComesBack) {
     // The copy put back takes what its folder hands down (Wine keeps no descriptor on
     // this file system, so only the call's success is seen here).
     EXPECT_FALSE(log.has(L"could not be reset to what its folder hands down"));
+}
+
+// Each installation's journal has a name of its own in the library's journal folder; a
+// journal folder that other accounts can change is not used.
+TEST(StoreProtection, TheJournalFolderIsUsedOnlyWhileItIsTheLibrarysOwn) {
+    const std::wstring folder = journalFolderPath();
+    const std::wstring product = L"{0D0C0000-0000-4000-8000-00000000F01D}";
+    Lines log;
+    EXPECT_EQ(folder + L"VUBB_" + product + L".tmp", journalFor(product, &log));
+    const std::wstring bare = folder.substr(0, folder.size() - 1);
+    ASSERT_TRUE(letEveryoneWrite(bare));
+    EXPECT_EQ(tempFolder() + L"VUBB_" + product + L".tmp", journalFor(product, &log));
+    EXPECT_TRUE(log.has(L"journal folder " + bare + L" not used: it is not the library's own"));
+    ASSERT_TRUE(changeUnixMode(bare, "o-w"));
+    for (int round = 0; round < 500 && !trustedWriters(bare); ++round) Sleep(10);
+    EXPECT_EQ(folder + L"VUBB_" + product + L".tmp", journalFor(product, nullptr));
 }

@@ -1,0 +1,74 @@
+#include "undo/journal_folder.h"
+
+#include <windows.h>
+
+#include "common/text.h"
+#include "undo/undo_transaction.h"
+#include "undo/write_ahead_log.h"
+#include "win/named_object.h"
+#include "win/paths.h"
+#include "win/protected_security.h"
+
+namespace tidewell {
+
+namespace {
+
+std::wstring windowsFolder() {
+    wchar_t folder[MAX_PATH];
+    const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH);
+    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
+}
+
+std::wstring journalName(const std::wstring& installation) {
+    return installation.empty() ? std::wstring(kJournalName) : concat({L"VUBB_", installation, L".tmp"});
+}
+
+// Made with the protected DACL when missing; when standing, used only while it is a real
+// folder that a trusted account owns and only trusted accounts can change.
+bool usableJournalFolder(const std::wstring& folder, const LogSink* log) {
+    ProtectedSecurity security;
+    createFolder(parentFolder(folder));
+    if (security.attributes() != nullptr) createFolder(folder, security.attributes());
+    const NamedObject opened = openNamed(folder, READ_CONTROL);
+    if (opened.kind == Named::Object && opened.isFolder() && hasTrustedOwner(opened.handle.get()) &&
+        onlyTrustedCanWrite(opened.handle.get()))
+        return true;
+    if (log) {
+        const std::wstring why = opened.kind == Named::Link || opened.kind == Named::FollowedLink ? L"it is a link"
+                                 : opened.kind == Named::Object                               ? L"it is not the library's own (owner or access)"
+                                                                                              : concat({L"it cannot be made (error ", toDecimal(opened.error), L")"});
+        log->line({L"journal folder ", folder, L" not used: ", why, L"; the journal goes into the temporary folder"});
+    }
+    return false;
+}
+
+bool anyRecordAt(const std::wstring& journal) {
+    for (const auto& file : {journal, writeAheadFile(journal), leftoverFile(journal)})
+        if (fileAttributes(file) != INVALID_FILE_ATTRIBUTES || isLink(file)) return true;
+    return false;
+}
+
+}  // namespace
+
+std::wstring journalFolderPath() {
+    const std::wstring windows = windowsFolder();
+    return windows.empty() ? std::wstring() : concat({windows, L"\\Installer\\Tidewell\\"});
+}
+
+std::wstring journalFor(const std::wstring& installation, const LogSink* log) {
+    const std::wstring folder = journalFolderPath();
+    if (!folder.empty() && usableJournalFolder(folder.substr(0, folder.size() - 1), log))
+        return folder + journalName(installation);
+    return tempFolder() + journalName(installation);
+}
+
+std::wstring existingJournalFor(const std::wstring& installation, const LogSink* log) {
+    const std::wstring folder = journalFolderPath();
+    for (const std::wstring& candidate :
+         {folder.empty() ? std::wstring() : folder + journalName(installation), tempFolder() + journalName(installation),
+          tempFolder() + kJournalName})
+        if (!candidate.empty() && anyRecordAt(candidate)) return candidate;
+    return journalFor(installation, log);
+}
+
+}  // namespace tidewell

@@ -141,6 +141,13 @@ bool FileUndoStore::take(const std::wstring& given) {
     if (isNetworkPath(path)) {
         if (location().empty()) return false;
         const std::wstring item = record(path);
+        // Written ahead as for a local item: a run ended before or while the script runs
+        // leaves a record that names where the item may be.
+        if (ahead_ != nullptr && !ahead_->beforeItem(*this, path, item)) {
+            forget(path);
+            logLine({L"network item ", path, L" stays in place: its undo record cannot be written"});
+            return false;
+        }
         createFolder(item);
         // Recorded until the script has run: an item it did not confirm in the store is
         // where it was (or only partly copied), and no record may bring it back over the
@@ -211,6 +218,11 @@ KeptCopy FileUndoStore::keepCopy(const std::wstring& given) {
     if (location().empty()) return {Copied::Failed, ERROR_PATH_NOT_FOUND};
     if (isNetworkPath(path)) {
         const std::wstring item = record(path);
+        if (ahead_ != nullptr && !ahead_->beforeItem(*this, path, item)) {
+            forget(path);
+            logLine({L"network item ", path, L" not copied: its record cannot be written"});
+            return {Copied::Failed, ERROR_WRITE_FAULT};
+        }
         createFolder(item);
         const auto settle = [this, path](bool arrived) {
             if (arrived) return;

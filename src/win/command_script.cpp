@@ -266,6 +266,10 @@ std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& d
     const std::wstring leaf = quote(parts.leaf);
     text += enterParent(parts);
     if (part == SourcePart::Item) {
+        // An item found where it goes and gone from where it was has arrived already (a
+        // record written ahead names items that a run ended before moving, or after).
+        text += concat({L"if not exist ", leaf, L" if exist ", quote(withBackslash(target) + parts.leaf),
+                        L" (popd & exit /b 0)\r\n"});
         // Whatever stands there now is newer than the item, and is kept as it is.
         if (existing == ExistingTarget::Refuse)
             text += concat({L"if exist ", quote(withBackslash(target) + parts.leaf), L" (popd & exit /b 1)\r\n"});

@@ -28,6 +28,7 @@ TEST(CommandScript, CommandTexts) {
                            DestinationFolder::Create, ExistingTarget::Refuse),
          L"mkdir \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
          L"pushd \"C:\\My Data\\\"\r\nif errorlevel 1 exit /b 1\r\n"
+         L"if not exist \"log files\" if exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" (popd & exit /b 0)\r\n"
          L"if exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" (popd & exit /b 1)\r\n"
          L"move /Y \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
          L"if exist \"log files\\*\" xcopy /E /Y /K /H /I \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\log files\"\r\n"

@@ -8,8 +8,12 @@
 #include "common/text.h"
 #include "common/unique_any.h"
 #include "msi/action_log.h"
+#include "undo/journal_file.h"
+#include "undo/undo_transaction.h"
 #include "undo/write_ahead_log.h"
+#include "win/command_script.h"
 #include "fault_fixture.h"
+#include "log_lines.h"
 #include "test_fs.h"
 
 using namespace tidewell;
@@ -75,4 +79,42 @@ TEST(JournalTrust, TheWriteAheadRecordServesWhenTheJournalCannot) {
         EXPECT_EQ(std::vector<std::string>{}, leftBehind()) << lines;
     }
     clearFaultWorld();
+}
+
+// A network item is recorded before the user's script moves it: a run that ends before
+// its script ran leaves the item where it was, and the undo from the record counts it as
+// in place and leaves no store behind.
+TEST(JournalTrust, ANetworkItemIsRecordedBeforeTheScriptMovesIt) {
+    TestFolder folder(L"N:\\tw-net-ahead");
+    writeFile(folder / L"net.txt", "net");
+    const std::wstring journal = L"C:\\tw-net-ahead.tmp";
+    const std::wstring product = L"{0D0C0000-0000-4000-8000-00000000AE7D}";
+    for (const auto& file : {journal, writeAheadFile(journal)}) DeleteFileW(file.c_str());
+    {
+        CommandScript script;
+        UndoTransaction run(&script, nullptr, journal);
+        ASSERT_TRUE(run.beginWriteAhead(product));
+        ASSERT_TRUE(run.take(folder / L"net.txt"));
+        WriteAheadContents contents;
+        DWORD error = ERROR_SUCCESS;
+        ASSERT_EQ(ReadOutcome::Read, readWriteAhead(writeAheadFile(journal), contents, error));
+        EXPECT_EQ(1u, contents.items[L"N:\\"].count(folder / L"net.txt")) << "recorded before the script ran";
+        run.keep();  // the run ends here, its script never run
+    }
+    EXPECT_EQ("net", readFile(folder / L"net.txt"));
+    Lines said;
+    {
+        CommandScript script(&said);
+        UndoTransaction undo(&script, &said, journal);
+        undo.setOwner(product);
+        ASSERT_TRUE(undo.loadJournal());
+        EXPECT_TRUE(undo.restoreAll());
+        EXPECT_TRUE(script.runInOwnAccount()) << "the item counts as arrived where it is";
+    }
+    EXPECT_TRUE(said.has(L"its items are read from"));
+    EXPECT_EQ("net", readFile(folder / L"net.txt"));
+    EXPECT_EQ(std::vector<std::wstring>{L"net.txt"}, listTree(folder.path()));
+    EXPECT_EQ(std::vector<std::wstring>{}, recycleBins());
+    EXPECT_FALSE(exists(journal));
+    EXPECT_FALSE(exists(writeAheadFile(journal)));
 }

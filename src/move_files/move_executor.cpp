@@ -57,27 +57,49 @@ bool MoveExecutor::moveInto(const std::wstring& from, const std::wstring& to, Ex
     return moveTree(source, to, existing, &log_, &folder) == MoveResult::Moved;
 }
 
+bool MoveExecutor::copyInto(const std::wstring& from, const std::wstring& to, const std::wstring& what) const {
+    // A copy by name reads through a link: whatever it points to would land at the
+    // destination, readable there by whoever planted the link. The file that was checked
+    // is the one that is read.
+    const NamedObject source = openNamed(from, GENERIC_READ);
+    if (source.kind == Named::Link || source.kind == Named::FollowedLink) {
+        log_.line({L"skipped ", what, L": the source is a link, and links are not copied"});
+        return false;
+    }
+    const HeldFolder folder(parentFolder(to), MissingFolders::Create);
+    if (source.kind == Named::Object && !source.isFolder() && folder.byHandle()) {
+        if (!folder.isOpen()) {
+            log_.line({L"not copied to ", quoted(to), L": ", quoted(folder.stoppedAt()),
+                      (folder.linkOnTheWay() ? L" is a link" : L" cannot be opened"), L" (error ",
+                      toDecimal(folder.error()), L")"});
+            return false;
+        }
+        if (folder.copyInto(source.handle.get(), leafName(to))) return true;
+    } else if (source.kind == Named::Object && !source.isFolder()) {
+        // A share: no folder handle to act through; its own server resolves its links.
+        makeFolderTree(parentFolder(to));
+        if (copyFile(from, to, ExistingFile::Keep)) return true;
+    } else if (source.kind != Named::Failed) {
+        ::SetLastError(source.kind == Named::Missing ? ERROR_FILE_NOT_FOUND : ERROR_DIRECTORY);
+    } else {
+        ::SetLastError(source.error);
+    }
+    log_.line({L"could not copy ", what, L" (error ", toDecimal(::GetLastError()), L")"});
+    return false;
+}
+
 void MoveExecutor::runOne(const MoveOperation& operation) {
     if (!hasAbsolutePaths(operation)) {
         log_.line({L"skipped ", quoted(operation.source), L" to ", quoted(operation.destination),
                   L": not absolute paths"});
         return;
     }
+    // The destination's folder is made by the copy or move, from the drive's root.
     const std::wstring destinationFolder = parentFolder(operation.destination);
-    // Moving into a missing folder fails on some systems: the folder always comes first.
-    makeFolderTree(destinationFolder);
     const std::wstring what = concat({quoted(operation.source), L" to ", quoted(operation.destination)});
     switch (operation.options) {
     case kCopyFile:
-        // A copy by name reads through a link: whatever it points to would land at the
-        // destination, readable there by whoever planted the link.
-        if (const Named kind = openNamed(operation.source, FILE_READ_ATTRIBUTES).kind;
-            kind == Named::Link || kind == Named::FollowedLink)
-            log_.line({L"skipped ", what, L": the source is a link, and links are not copied"});
-        else if (copyFile(operation.source, operation.destination, ExistingFile::Keep))
-            log_.line({L"copied ", what});
-        else
-            log_.line({L"could not copy ", what, L" (error ", toDecimal(::GetLastError()), L")"});
+        if (copyInto(operation.source, operation.destination, what)) log_.line({L"copied ", what});
         break;
     case kMoveFile:
         if (!isPlannedFile(operation.source, operation)) {

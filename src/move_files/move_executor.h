@@ -40,6 +40,9 @@ private:
     void undoOne(const MoveOperation& operation);
     // Moves a file to its new full name, into its folder opened safely (made when missing).
     bool moveInto(const std::wstring& from, const std::wstring& to, ExistingTarget existing) const;
+    // Copies a file (never over one that stands there) from the handle its check opened
+    // into its folder opened safely; logs what went wrong.
+    bool copyInto(const std::wstring& from, const std::wstring& to, const std::wstring& what) const;
 
     const ActionLog& log_;
     ProgressReporter progress_;

@@ -25,7 +25,7 @@ using RtlNtStatusToDosErrorFunction = ULONG(NTAPI*)(NTSTATUS);
 
 
 constexpr ULONG kFileOpen = 1, kFileCreate = 2;
-constexpr ULONG kDirectoryFile = 0x1, kSynchronousIo = 0x20, kOpenReparsePoint = 0x200000;
+constexpr ULONG kDirectoryFile = 0x1, kSynchronousIo = 0x20, kNonDirectoryFile = 0x40, kOpenReparsePoint = 0x200000;
 constexpr ULONG kFileRenameInformation = 10;
 
 struct RenameInformation {
@@ -145,6 +145,57 @@ bool HeldFolder::renameInto(HANDLE item, const std::wstring& leaf) const {
         setInformation(item, &io, rename, static_cast<ULONG>(buffer.size()), kFileRenameInformation);
     if (status >= 0) return true;
     ::SetLastError(errorOf(status));
+    return false;
+}
+
+bool HeldFolder::copyInto(HANDLE source, const std::wstring& leaf) const {
+    const auto create = systemFunction<NtCreateFileFunction>(L"ntdll.dll", "NtCreateFile");
+    FILE_BASIC_INFO basic{};
+    if (!folder_ || !create) {
+        ::SetLastError(folder_ ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (seamFails(SeamCall::Copy) || !::GetFileInformationByHandleEx(source, FileBasicInfo, &basic, sizeof(basic)))
+        return false;
+    if (seamFails(SeamCall::Create)) return false;
+    std::wstring text = leaf;
+    UNICODE_STRING unicode{static_cast<USHORT>(text.size() * sizeof(wchar_t)),
+                           static_cast<USHORT>(text.size() * sizeof(wchar_t)), text.data()};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE, folder_.get(), nullptr);
+    IO_STATUS_BLOCK io{};
+    HANDLE made = nullptr;
+    const NTSTATUS status =
+        create(&made, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE, &attributes, &io, nullptr,
+               FILE_ATTRIBUTE_NORMAL, 0, kFileCreate, kNonDirectoryFile | kSynchronousIo | kOpenReparsePoint, nullptr, 0);
+    if (status < 0) {
+        ::SetLastError(errorOf(status));
+        return false;
+    }
+    const unique_hfile copy(made);
+    LARGE_INTEGER start{};
+    bool whole = ::SetFilePointerEx(source, start, nullptr, FILE_BEGIN) != FALSE;
+    std::vector<unsigned char> buffer(1 << 16);
+    while (whole) {
+        DWORD read = 0, written = 0;
+        if (seamFails(SeamCall::Read) || !::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
+            whole = false;
+            break;
+        }
+        if (read == 0) break;
+        if (!seamWriteFile(copy.get(), buffer.data(), read, &written) || written != read) {
+            if (written != read && ::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_DISK_FULL);
+            whole = false;
+        }
+    }
+    // The times and attributes last: the writes above would change them.
+    basic.ChangeTime.QuadPart = 0;
+    whole = whole && ::SetFileInformationByHandle(copy.get(), FileBasicInfo, &basic, sizeof(basic));
+    if (whole) return true;
+    const DWORD error = ::GetLastError();
+    FILE_DISPOSITION_INFO remove{TRUE};
+    ::SetFileInformationByHandle(copy.get(), FileDispositionInfo, &remove, sizeof(remove));
+    ::SetLastError(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
     return false;
 }
 

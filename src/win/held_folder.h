@@ -33,6 +33,11 @@ public:
     // Renames what the handle holds (opened with DELETE) into this folder as the leaf;
     // never replaces.
     bool renameInto(HANDLE item, const std::wstring& leaf) const;
+    // Copies the file the handle holds (opened for reading: the very file that was
+    // checked, not one reopened by its path) into this folder as a new file of the leaf
+    // name, with its attributes and times; never replaces. A copy that cannot be made
+    // whole is deleted through its own handle. False with the error as last error.
+    bool copyInto(HANDLE source, const std::wstring& leaf) const;
 
 private:
     unique_hfile folder_;

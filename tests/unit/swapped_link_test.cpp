@@ -1,7 +1,8 @@
 // A folder on the way back swapped for a link after the item left (the parent itself, or a
 // folder above it): the undo of a removal, the restore of a backup and the undo of a move
 // put nothing into the link's target. The item stays where it is (the store, the move's
-// destination), and the log names the link.
+// destination), and the log names the link. A copy into a folder that became a link is
+// not made.
 #include <gtest/gtest.h>
 
 #include "common/text.h"
@@ -99,5 +100,31 @@ TEST(SwappedLink, NothingLandsInTheTargetOfALinkSwappedInOnTheWayBack) {
             EXPECT_EQ(shape, listTree(kTarget)) << "nothing landed in the link's target";
             EXPECT_TRUE(said.has(L" is a link (error 1921)"));
         }
+    clearAll();
+}
+
+// A copy whose destination folder, or one above it, is a link by the time it runs: the
+// copy is not made, and nothing lands in the link's target.
+TEST(SwappedLink, ACopyPutsNothingIntoTheTargetOfALinkOnItsWay) {
+    const std::wstring source = L"C:\\tw-swap-moved\\source.dll";
+    for (const Swapped swapped : {Swapped::Parent, Swapped::Above}) {
+        SCOPED_TRACE(swapped == Swapped::Parent ? "the parent" : "a folder above");
+        clearAll();
+        writeFile(source, "copied");
+        makeFolder(kRoot + L"\\data\\Cache");
+        ASSERT_NO_FATAL_FAILURE(swapForLink(swapped));
+        Lines said;
+        const ActionLog log(0, L"test", &said);
+        ActionData data(writeMoveWorkList({{source, kItem, kCopyFile, L"C:\\", {}}}));
+        data.parse();
+        MoveExecutor executor(log);
+        executor.load(data);
+        executor.run();
+        const std::vector<std::wstring> shape =
+            swapped == Swapped::Parent ? std::vector<std::wstring>{} : std::vector<std::wstring>{L"Cache\\"};
+        EXPECT_EQ(shape, listTree(kTarget)) << "nothing landed in the link's target";
+        EXPECT_TRUE(said.has(L" is a link (error 1921)"));
+        EXPECT_EQ("copied", readFile(source));
+    }
     clearAll();
 }

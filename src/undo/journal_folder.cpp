@@ -34,9 +34,10 @@ bool usableJournalFolder(const std::wstring& folder, const LogSink* log) {
         onlyTrustedCanWrite(opened.handle.get()))
         return true;
     if (log) {
-        const std::wstring why = opened.kind == Named::Link || opened.kind == Named::FollowedLink ? L"it is a link"
-                                 : opened.kind == Named::Object                               ? L"it is not the library's own (owner or access)"
-                                                                                              : concat({L"it cannot be made (error ", toDecimal(opened.error), L")"});
+        std::wstring why;
+        if (opened.kind == Named::Link || opened.kind == Named::FollowedLink) why = L"it is a link";
+        else if (opened.kind == Named::Object) why = L"it is not the library's own (owner or access)";
+        else why = concat({L"it cannot be made (error ", toDecimal(opened.error), L")"});
         log->line({L"journal folder ", folder, L" not used: ", why, L"; the journal goes into the temporary folder"});
     }
     return false;

@@ -17,7 +17,7 @@ std::wstring installation(const ActionLog& log) { return getProperty(log.install
 // where nothing stands by now; what cannot go back stays in its store, logged.
 void putBackEarlierRun(const ActionLog& log) {
     CommandScript script(&log);
-    const std::wstring journal = existingJournalFor(installation(log), &log);
+    const std::wstring journal = existingJournalFor(installation(log));
     UndoTransaction earlier(&script, &log, journal);
     // Earlier versions kept one journal for every installation: whichever runs next takes
     // it up. A journal of the installation's own name is its own.
@@ -51,7 +51,7 @@ void removeFilesUndoable(const ActionLog& log) {
 
 void commitRemoveFiles(const ActionLog& log) {
     CommandScript script(&log);
-    UndoTransaction transaction(&script, &log, existingJournalFor(installation(log), &log));
+    UndoTransaction transaction(&script, &log, existingJournalFor(installation(log)));
     transaction.setOwner(installation(log));
     if (transaction.loadJournal())
         log.line({L"deleting ", toDecimal(transaction.itemCount()), L" removed items for good"});
@@ -59,7 +59,7 @@ void commitRemoveFiles(const ActionLog& log) {
 
 void undoRemoveFiles(const ActionLog& log) {
     CommandScript script(&log);
-    UndoTransaction transaction(&script, &log, existingJournalFor(installation(log), &log));
+    UndoTransaction transaction(&script, &log, existingJournalFor(installation(log)));
     transaction.setOwner(installation(log));
     if (!transaction.loadJournal()) return;
     log.line({L"putting back ", toDecimal(transaction.itemCount()), L" removed items"});

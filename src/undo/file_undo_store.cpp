@@ -49,7 +49,8 @@ FileUndoStore::~FileUndoStore() {
 bool FileUndoStore::isNetworkStore() const { return isNetworkPath(key_.size() < 3 ? concat({key_, L"\\"}) : key_); }
 
 bool FileUndoStore::trustedBase(const std::wstring& base) {
-    // Standing already, it must be a real folder of a trusted owner.
+    // Standing already, it must be a real folder of a trusted owner that only trusted
+    // accounts can change (each refusal is told apart in the log).
     const NamedObject existing = openNamed(base, READ_CONTROL);
     const bool folder = existing.kind == Named::Object && existing.isFolder();
     const bool owned = folder && hasTrustedOwner(existing.handle.get());
@@ -117,9 +118,7 @@ bool FileUndoStore::hasTrustedLocation() const {
     for (const std::wstring& folder : {parentFolder(recordedLocation()), recordedLocation()}) {
         const NamedObject opened = openNamed(folder, READ_CONTROL);
         if (opened.kind == Named::Missing) continue;
-        if (opened.kind == Named::Object && opened.isFolder() && hasTrustedOwner(opened.handle.get()) &&
-            onlyTrustedCanWrite(opened.handle.get()))
-            continue;
+        if (opened.kind == Named::Object && opened.isFolder() && isTrustedObject(opened.handle.get())) continue;
         logLine({L"the store ", recordedLocation(), L" is not used: ", folder,
                  L" is a link, not a folder, or not the library's own (owner or access); its items are left alone"});
         return false;

@@ -13,12 +13,6 @@ namespace tidewell {
 
 namespace {
 
-std::wstring windowsFolder() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = ::GetSystemWindowsDirectoryW(folder, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring();
-}
-
 std::wstring journalName(const std::wstring& installation) {
     return installation.empty() ? std::wstring(kJournalName) : concat({L"VUBB_", installation, L".tmp"});
 }
@@ -30,9 +24,7 @@ bool usableJournalFolder(const std::wstring& folder, const LogSink* log) {
     createFolder(parentFolder(folder));
     if (security.attributes() != nullptr) createFolder(folder, security.attributes());
     const NamedObject opened = openNamed(folder, READ_CONTROL);
-    if (opened.kind == Named::Object && opened.isFolder() && hasTrustedOwner(opened.handle.get()) &&
-        onlyTrustedCanWrite(opened.handle.get()))
-        return true;
+    if (opened.kind == Named::Object && opened.isFolder() && isTrustedObject(opened.handle.get())) return true;
     if (log) {
         std::wstring why;
         if (opened.kind == Named::Link || opened.kind == Named::FollowedLink) why = L"it is a link";
@@ -63,13 +55,13 @@ std::wstring journalFor(const std::wstring& installation, const LogSink* log) {
     return tempFolder() + journalName(installation);
 }
 
-std::wstring existingJournalFor(const std::wstring& installation, const LogSink* log) {
+std::wstring existingJournalFor(const std::wstring& installation) {
     const std::wstring folder = journalFolderPath();
-    for (const std::wstring& candidate :
-         {folder.empty() ? std::wstring() : folder + journalName(installation), tempFolder() + journalName(installation),
-          tempFolder() + kJournalName})
-        if (!candidate.empty() && anyRecordAt(candidate)) return candidate;
-    return journalFor(installation, log);
+    const std::wstring own = (folder.empty() ? tempFolder() : folder) + journalName(installation);
+    for (const std::wstring& candidate : {own, tempFolder() + journalName(installation), tempFolder() + kJournalName})
+        if (anyRecordAt(candidate)) return candidate;
+    // Nothing to read: the folder is neither made nor checked for that.
+    return own;
 }
 
 }  // namespace tidewell

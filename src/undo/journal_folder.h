@@ -15,10 +15,11 @@ namespace tidewell {
 // it, when that folder cannot be made or is not the library's own (the log says why).
 std::wstring journalFor(const std::wstring& installation, const LogSink* log);
 
-// The journal a rollback, commit or later run reads: the installation's own when it or
-// its write-ahead record or leftover record is there, else the fixed-name journal of
-// earlier versions when one is there, else the installation's own.
-std::wstring existingJournalFor(const std::wstring& installation, const LogSink* log);
+// The journal a rollback, commit or later run reads: the installation's own (in the
+// journal folder, or in the temporary folder where a run had to put it) when it or its
+// write-ahead record or leftover record is there, else the fixed-name journal of earlier
+// versions when one is there, else the installation's own name in the journal folder.
+std::wstring existingJournalFor(const std::wstring& installation);
 
 // The folder, with a trailing backslash, without making or checking it.
 std::wstring journalFolderPath();

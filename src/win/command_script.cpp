@@ -14,13 +14,12 @@ namespace tidewell {
 
 namespace {
 
-std::wstring windowsFolder() {
-    wchar_t folder[MAX_PATH];
-    const UINT length = ::GetWindowsDirectoryW(folder, MAX_PATH);
-    return length > 0 && length < MAX_PATH ? std::wstring(folder, length) : std::wstring(L"C:\\Windows");
+std::wstring knownWindowsFolder() {
+    const std::wstring folder = windowsFolder();
+    return folder.empty() ? std::wstring(L"C:\\Windows") : folder;
 }
 
-std::wstring shell() { return concat({windowsFolder(), L"\\system32\\cmd.exe"}); }
+std::wstring shell() { return concat({knownWindowsFolder(), L"\\system32\\cmd.exe"}); }
 
 // The line that item subroutines' arrivals are told by, followed by the item number.
 constexpr const wchar_t* kArrivedMark = L"tidewell-arrived ";
@@ -256,7 +255,7 @@ bool CommandScript::runAsUserOf(const std::wstring& userSid, const std::vector<s
 
 bool CommandScript::runForInstallingUser(const std::wstring& userSid) {
     if (!hasCommands()) return true;
-    const std::wstring windows = windowsFolder();
+    const std::wstring windows = knownWindowsFolder();
     return runAsUserOf(userSid, {concat({windows, L"\\system32\\msiexec.exe"}), concat({windows, L"\\SysWOW64\\msiexec.exe"})});
 }
 

@@ -41,15 +41,12 @@ DWORD errorOf(NTSTATUS status) {
 }
 
 
-// Opens (or makes) one component below the folder handle, as a folder, never through a link.
-unique_hfile openComponent(HANDLE parent, const std::wstring& name, ULONG disposition, DWORD& error) {
+// Opens or makes the name relative to the folder handle, never through a link.
+unique_hfile createRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG share,
+                            ULONG disposition, ULONG options, DWORD& error) {
     const auto create = systemFunction<NtCreateFileFunction>(L"ntdll.dll", "NtCreateFile");
     if (!create) {
         error = ERROR_PROC_NOT_FOUND;
-        return {};
-    }
-    if (seamFails(disposition == kFileCreate ? SeamCall::Create : SeamCall::Open)) {
-        error = seamError();
         return {};
     }
     std::wstring text = name;
@@ -59,15 +56,24 @@ unique_hfile openComponent(HANDLE parent, const std::wstring& name, ULONG dispos
     InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE, parent, nullptr);
     IO_STATUS_BLOCK io{};
     HANDLE opened = nullptr;
-    // No delete sharing: while it is held, the folder cannot be renamed or removed.
-    const NTSTATUS status = create(&opened, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                                   &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                   disposition, kDirectoryFile | kSynchronousIo | kOpenReparsePoint, nullptr, 0);
+    const NTSTATUS status = create(&opened, access, &attributes, &io, nullptr, FILE_ATTRIBUTE_NORMAL, share, disposition,
+                                   options | kSynchronousIo | kOpenReparsePoint, nullptr, 0);
     if (status < 0) {
         error = errorOf(status);
         return {};
     }
     return unique_hfile(opened);
+}
+
+// Opens (or makes) one component below the folder handle, as a folder.
+unique_hfile openComponent(HANDLE parent, const std::wstring& name, ULONG disposition, DWORD& error) {
+    if (seamFails(disposition == kFileCreate ? SeamCall::Create : SeamCall::Open)) {
+        error = seamError();
+        return {};
+    }
+    // No delete sharing: while it is held, the folder cannot be renamed or removed.
+    return createRelative(parent, name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, kDirectoryFile, error);
 }
 
 }  // namespace
@@ -149,30 +155,21 @@ bool HeldFolder::renameInto(HANDLE item, const std::wstring& leaf) const {
 }
 
 bool HeldFolder::copyInto(HANDLE source, const std::wstring& leaf) const {
-    const auto create = systemFunction<NtCreateFileFunction>(L"ntdll.dll", "NtCreateFile");
     FILE_BASIC_INFO basic{};
-    if (!folder_ || !create) {
-        ::SetLastError(folder_ ? ERROR_PROC_NOT_FOUND : ERROR_INVALID_HANDLE);
+    if (!folder_) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
     if (seamFails(SeamCall::Copy) || !::GetFileInformationByHandleEx(source, FileBasicInfo, &basic, sizeof(basic)))
         return false;
     if (seamFails(SeamCall::Create)) return false;
-    std::wstring text = leaf;
-    UNICODE_STRING unicode{static_cast<USHORT>(text.size() * sizeof(wchar_t)),
-                           static_cast<USHORT>(text.size() * sizeof(wchar_t)), text.data()};
-    OBJECT_ATTRIBUTES attributes;
-    InitializeObjectAttributes(&attributes, &unicode, OBJ_CASE_INSENSITIVE, folder_.get(), nullptr);
-    IO_STATUS_BLOCK io{};
-    HANDLE made = nullptr;
-    const NTSTATUS status =
-        create(&made, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE, &attributes, &io, nullptr,
-               FILE_ATTRIBUTE_NORMAL, 0, kFileCreate, kNonDirectoryFile | kSynchronousIo | kOpenReparsePoint, nullptr, 0);
-    if (status < 0) {
-        ::SetLastError(errorOf(status));
+    DWORD error = ERROR_SUCCESS;
+    const unique_hfile copy = createRelative(folder_.get(), leaf, GENERIC_WRITE | FILE_WRITE_ATTRIBUTES | DELETE | SYNCHRONIZE,
+                                             0, kFileCreate, kNonDirectoryFile, error);
+    if (!copy) {
+        ::SetLastError(error);
         return false;
     }
-    const unique_hfile copy(made);
     LARGE_INTEGER start{};
     bool whole = ::SetFilePointerEx(source, start, nullptr, FILE_BEGIN) != FALSE;
     std::vector<unsigned char> buffer(1 << 16);
@@ -192,10 +189,10 @@ bool HeldFolder::copyInto(HANDLE source, const std::wstring& leaf) const {
     basic.ChangeTime.QuadPart = 0;
     whole = whole && ::SetFileInformationByHandle(copy.get(), FileBasicInfo, &basic, sizeof(basic));
     if (whole) return true;
-    const DWORD error = ::GetLastError();
+    const DWORD failure = ::GetLastError();
     FILE_DISPOSITION_INFO remove{TRUE};
     ::SetFileInformationByHandle(copy.get(), FileDispositionInfo, &remove, sizeof(remove));
-    ::SetLastError(error != ERROR_SUCCESS ? error : ERROR_WRITE_FAULT);
+    ::SetLastError(failure != ERROR_SUCCESS ? failure : ERROR_WRITE_FAULT);
     return false;
 }
 

@@ -96,6 +96,17 @@ std::wstring tempFolder() {
     return folder;
 }
 
+std::wstring windowsFolder() {
+    wchar_t probe[1];
+    const UINT needed = ::GetSystemWindowsDirectoryW(probe, 0);
+    if (needed == 0) return {};
+    std::wstring folder(needed, L'\0');
+    const UINT length = ::GetSystemWindowsDirectoryW(folder.data(), needed);
+    if (length == 0 || length >= needed) return {};
+    folder.resize(length);
+    return folder;
+}
+
 bool deleteFile(const std::wstring& path) {
     return !seamFails(SeamCall::Delete) && ::DeleteFileW(extendedPath(path).c_str()) != FALSE;
 }

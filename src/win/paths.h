@@ -39,6 +39,9 @@ std::wstring extendedPath(const std::wstring& path);
 
 // File system.
 std::wstring tempFolder();  // with its trailing backslash; empty when unavailable
+// The system's Windows folder ("C:\\Windows"), without a trailing backslash; the system
+// names it, whatever its length.
+std::wstring windowsFolder();
 bool deleteFile(const std::wstring& path);
 // Renames the file over the destination, replacing a file (or link) there, in one step.
 bool replaceFile(const std::wstring& source, const std::wstring& destination);

@@ -123,4 +123,6 @@ bool onlyTrustedCanWrite(HANDLE handle) {
     return true;
 }
 
+bool isTrustedObject(HANDLE handle) { return hasTrustedOwner(handle) && onlyTrustedCanWrite(handle); }
+
 }  // namespace tidewell

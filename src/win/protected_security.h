@@ -45,5 +45,7 @@ bool hasTrustedOwner(HANDLE handle);
 // security (a missing DACL lets everyone). Deny entries are not counted on: a DACL that
 // needs one to keep others out is not trusted.
 bool onlyTrustedCanWrite(HANDLE handle);
+// Both: what the library can take as its own.
+bool isTrustedObject(HANDLE handle);
 
 }  // namespace tidewell

@@ -5,6 +5,7 @@
 #include <array>
 
 #include "common/text.h"
+#include "win/paths.h"
 
 namespace tidewell {
 
@@ -61,10 +62,8 @@ std::wstring wow64RedirectedPath(const std::wstring& path, const std::wstring& w
 
 std::wstring libraryFileSystemPath(const std::wstring& path) {
 #if defined(_WIN64)
-    wchar_t windows[MAX_PATH + 1];
-    const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH + 1);
-    if (length == 0 || length > MAX_PATH) return path;
-    return wow64RedirectedPath(path, std::wstring(windows, length));
+    const std::wstring windows = windowsFolder();
+    return windows.empty() ? path : wow64RedirectedPath(path, windows);
 #else
     return path;
 #endif

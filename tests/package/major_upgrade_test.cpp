@@ -47,7 +47,6 @@ Package& versionTwo(Package& version2, const std::wstring& upgradeCode, const st
 
 }  // namespace
 
-
 TEST(MajorUpgrade, BackedUpDataComesBackInPlaceWithEveryFolderLevel) {
     TestFolder data(L"C:\\tw-upgrade-data");
     writeFile(data / L"profiles\\default\\prefs.js", "prefs");

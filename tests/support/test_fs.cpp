@@ -5,6 +5,7 @@
 
 #include "common/text.h"
 #include "common/unique_any.h"
+#include "undo/journal_folder.h"
 #include "win/paths.h"
 
 namespace tidewell::test {
@@ -172,9 +173,8 @@ std::vector<std::wstring> recycleBins() {
 std::wstring journalPath() { return tempFolder() + L"VUBB_id1f2e3d4b5a.tmp"; }
 
 std::wstring journalFolder() {
-    wchar_t windows[MAX_PATH];
-    const UINT length = GetSystemWindowsDirectoryW(windows, MAX_PATH);
-    return std::wstring(windows, length) + L"\\Installer\\Tidewell";
+    const std::wstring folder = journalFolderPath();
+    return folder.substr(0, folder.size() - 1);
 }
 
 std::vector<std::wstring> journalFiles() {

@@ -61,26 +61,25 @@ bool setOwner(const std::wstring& path, WELL_KNOWN_SID_TYPE type) {
     return EqualSid(now, owner.data()) != FALSE;
 }
 
-// Lets every account write the path (through its Unix mode, which Wine reads its access
-// from) and waits until the path's DACL says so.
-bool letEveryoneWrite(const std::wstring& path) {
-    if (!changeUnixMode(path, "o+w")) return false;
-    for (int round = 0; round < 500; ++round) {
-        const unique_hfile opened(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                              nullptr));
-        if (opened && !onlyTrustedCanWrite(opened.get())) return true;
-        Sleep(10);
-    }
-    return false;
-}
-
 bool trustedWriters(const std::wstring& path) {
     const unique_hfile opened(CreateFileW(path.c_str(), READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                                           nullptr));
     return opened && onlyTrustedCanWrite(opened.get());
 }
+
+// Changes the path's Unix mode (which Wine reads its access from) and waits until its
+// DACL says that only trusted accounts can write, or not, as wanted.
+bool changeWriters(const std::wstring& path, const std::string& change, bool onlyTrusted) {
+    if (!changeUnixMode(path, change)) return false;
+    for (int round = 0; round < 500; ++round) {
+        if (trustedWriters(path) == onlyTrusted) return true;
+        Sleep(10);
+    }
+    return false;
+}
+
+bool letEveryoneWrite(const std::wstring& path) { return changeWriters(path, "o+w", false); }
 
 }  // namespace
 
@@ -219,8 +218,7 @@ TEST(StoreProtection, AStoreThatOtherAccountsCanChangeIsNotUsed) {
     EXPECT_FALSE(exists(folder / L"x.txt"));
     EXPECT_TRUE(exists(journal)) << "the journal stays for the next run";
 
-    ASSERT_TRUE(changeUnixMode(location, "o-w"));
-    for (int round = 0; round < 500 && !trustedWriters(location); ++round) Sleep(10);
+    ASSERT_TRUE(changeWriters(location, "o-w", true));
     {
         UndoTransaction undo(nullptr, nullptr, journal);
         ASSERT_TRUE(undo.loadJournal());
@@ -267,7 +265,6 @@ TEST(StoreProtection, TheJournalFolderIsUsedOnlyWhileItIsTheLibrarysOwn) {
     ASSERT_TRUE(letEveryoneWrite(bare));
     EXPECT_EQ(tempFolder() + L"VUBB_" + product + L".tmp", journalFor(product, &log));
     EXPECT_TRUE(log.has(L"journal folder " + bare + L" not used: it is not the library's own"));
-    ASSERT_TRUE(changeUnixMode(bare, "o-w"));
-    for (int round = 0; round < 500 && !trustedWriters(bare); ++round) Sleep(10);
+    ASSERT_TRUE(changeWriters(bare, "o-w", true));
     EXPECT_EQ(folder + L"VUBB_" + product + L".tmp", journalFor(product, nullptr));
 }

@@ -1,6 +1,7 @@
 #include "remove_files/removal_worker.h"
 
 #include "common/text.h"
+#include "msi/run_start.h"
 #include "win/folder_entries.h"
 #include "win/folder_removal.h"
 #include "win/name_pattern.h"
@@ -20,8 +21,10 @@ std::wstring longFileName(const std::wstring& fileName) {
 
 void RemovalWorker::load(const ActionData& data) {
     entries_.clear();
-    if (data.groupCount() != 1) {
-        if (data.groupCount() > 1) log_.line({L"work list ignored: it holds ", toDecimal(data.groupCount()), L" groups"});
+    // The undoable removal's list ends with the moment its installation began.
+    const size_t rowGroups = data.groupCount() == 2 && isRunStartGroup(data.group(1)) ? 1 : data.groupCount();
+    if (rowGroups != 1) {
+        if (rowGroups > 1) log_.line({L"work list ignored: it holds ", toDecimal(data.groupCount()), L" groups"});
         else log_.line(L"the work list holds no items");
         return;
     }

@@ -1,6 +1,7 @@
 #include "remove_files/remove_files.h"
 
 #include "common/text.h"
+#include "msi/run_start.h"
 #include "msi/schedule.h"
 #include "msi/session.h"
 #include "msi/standard_rows.h"
@@ -49,7 +50,10 @@ UINT removeFilesImmediate(const ActionLog& log) {
         return ERROR_SUCCESS;
     }
     if (isRollbackEnabled(log.installer())) {
-        if (!scheduleAction(log, kUndoableAction, workList)) return kInstallFailure;
+        // The moment this installation began tells its own records from those of runs that
+        // were ended before it.
+        if (!scheduleAction(log, kUndoableAction, concat({workList, std::wstring(1, kGroupSeparator), runStartGroup()})))
+            return kInstallFailure;
         if (!scheduleAction(log, kCommitAction, std::nullopt)) return kInstallFailure;
     } else {
         if (!scheduleAction(log, kPermanentAction, workList)) return kInstallFailure;

@@ -1,8 +1,11 @@
 #include "remove_files/undoable_removal.h"
 
 #include "common/text.h"
+#include "msi/action_data.h"
+#include "msi/run_start.h"
 #include "msi/session.h"
 #include "remove_files/removal_worker.h"
+#include "undo/interrupted_runs.h"
 #include "undo/journal_folder.h"
 #include "undo/undo_transaction.h"
 #include "win/command_script.h"
@@ -33,6 +36,13 @@ void putBackEarlierRun(const ActionLog& log) {
 
 void removeFilesUndoable(const ActionLog& log) {
     putBackEarlierRun(log);
+    {
+        ActionData data = ActionData::fromSession(log.installer());
+        data.parse();
+        CommandScript script(&log);
+        takeUpInterruptedRuns(script, log, installation(log), runStartOf(data));
+        script.runForInstallingUser(getProperty(log.installer(), L"UserSID"));
+    }
     CommandScript script(&log);
     UndoTransaction transaction(&script, &log, journalFor(installation(log), &log));
     if (!transaction.beginWriteAhead(installation(log))) {

@@ -11,10 +11,14 @@
 
 namespace tidewell {
 
-namespace {
-
 std::wstring journalName(const std::wstring& installation) {
     return installation.empty() ? std::wstring(kJournalName) : concat({L"VUBB_", installation, L".tmp"});
+}
+
+namespace {
+
+bool isTrustedFolder(const NamedObject& opened) {
+    return opened.kind == Named::Object && opened.isFolder() && isTrustedObject(opened.handle.get());
 }
 
 // Made with the protected DACL when missing; when standing, used only while it is a real
@@ -24,7 +28,7 @@ bool usableJournalFolder(const std::wstring& folder, const LogSink* log) {
     createFolder(parentFolder(folder));
     if (security.attributes() != nullptr) createFolder(folder, security.attributes());
     const NamedObject opened = openNamed(folder, READ_CONTROL);
-    if (opened.kind == Named::Object && opened.isFolder() && isTrustedObject(opened.handle.get())) return true;
+    if (isTrustedFolder(opened)) return true;
     if (log) {
         std::wstring why;
         if (opened.kind == Named::Link || opened.kind == Named::FollowedLink) why = L"it is a link";
@@ -46,6 +50,11 @@ bool anyRecordAt(const std::wstring& journal) {
 std::wstring journalFolderPath() {
     const std::wstring windows = windowsFolder();
     return windows.empty() ? std::wstring() : concat({windows, L"\\Installer\\Tidewell\\"});
+}
+
+bool journalFolderIsTrusted() {
+    const std::wstring folder = journalFolderPath();
+    return !folder.empty() && isTrustedFolder(openNamed(folder.substr(0, folder.size() - 1), READ_CONTROL));
 }
 
 std::wstring journalFor(const std::wstring& installation, const LogSink* log) {

@@ -24,4 +24,11 @@ std::wstring existingJournalFor(const std::wstring& installation);
 // The folder, with a trailing backslash, without making or checking it.
 std::wstring journalFolderPath();
 
+// The journal's file name for the installation (its ProductCode).
+std::wstring journalName(const std::wstring& installation);
+
+// Whether the folder stands and is the library's own (a real folder, owned and writable
+// by trusted accounts only); nothing is made.
+bool journalFolderIsTrusted();
+
 }  // namespace tidewell

@@ -111,6 +111,14 @@ KeptCopy RegistryUndoStore::keepCopy(const std::wstring& path) {
 bool RegistryUndoStore::restoreItem(const std::wstring& path) {
     const auto found = storedOf_.find(path);
     if (found == storedOf_.end()) return false;
+    // A journal kept because its leftover record could not be written still names items
+    // that went back before their copies were deleted.
+    if (RegistryKey(found->second, IfMissing::Fail).error() == ERROR_FILE_NOT_FOUND &&
+        RegistryKey(path, IfMissing::Fail).isOpen()) {
+        logLine({path, L" is in place: it was put back before its copy was deleted"});
+        forget(path);
+        return true;
+    }
     const ParentKey copy(found->second, 0);
     if (!copy.isOpen()) {
         logLine({L"could not restore ", path, L": the store key ", found->second, L" cannot be opened"});

@@ -120,7 +120,14 @@ UndoTransaction::~UndoTransaction() {
         for (auto& entry : registryStores_) finishStore(*entry.second);
         if (keepFiles_) return;
         ahead_ = WriteAheadLog();
-        if (keepJournalForRemainingItems()) return;
+        switch (keepRemainingItems()) {
+        case Remaining::Recorded: return;
+        case Remaining::NotRecorded:
+            // Nothing else names what the stores still hold.
+            logLine({L"the journal ", journal_, L" and its undo record stay as they are: the next run takes them up"});
+            return;
+        case Remaining::None: break;
+        }
         if (!deleteTree(journal_, log_) && fileAttributes(journal_) != INVALID_FILE_ATTRIBUTES) {
             // A journal left in place would name items that are done by now: it is
             // written again naming none.
@@ -170,7 +177,10 @@ void UndoTransaction::discardStores() {
     for (auto& entry : fileStores_) finishStore(*entry.second);
     for (auto& entry : registryStores_) finishStore(*entry.second);
     // Copies that could not be deleted are named in the leftover file for the next run.
-    if (!keepJournalForRemainingItems() || journal_ != leftoverFile(journal_)) {
+    const Remaining remaining = keepRemainingItems();
+    if (remaining == Remaining::NotRecorded) {
+        logLine({L"the journal ", journal_, L" stays as it is: the next run deletes what it names"});
+    } else if (remaining == Remaining::None || journal_ != leftoverFile(journal_)) {
         deleteTree(journal_, log_);
         deleteTree(pendingFile(journal_), log_);
     }
@@ -341,7 +351,7 @@ bool UndoTransaction::loadJournal() {
     return false;
 }
 
-bool UndoTransaction::keepJournalForRemainingItems() {
+UndoTransaction::Remaining UndoTransaction::keepRemainingItems() {
     size_t remaining = 0;
     bool unfinished = false;
     const auto rearm = [&](UndoStore& store) {
@@ -352,7 +362,7 @@ bool UndoTransaction::keepJournalForRemainingItems() {
     };
     for (auto& entry : fileStores_) rearm(*entry.second);
     for (auto& entry : registryStores_) rearm(*entry.second);
-    if (!unfinished) return false;
+    if (!unfinished) return Remaining::None;
     // What is left goes into the leftover file, its closing flag telling whether the items
     // wait to be put back or deleted; the journal itself goes as usual, so that the next
     // run can begin its own.
@@ -363,7 +373,7 @@ bool UndoTransaction::keepJournalForRemainingItems() {
     journal_ = journal;
     for (auto& entry : fileStores_) entry.second->disarm();
     for (auto& entry : registryStores_) entry.second->disarm();
-    if (!saved) return false;
+    if (!saved) return Remaining::NotRecorded;
     if (journal_ != leftover) {
         deleteTree(journal_, log_);
         deleteTree(pendingFile(journal_), log_);
@@ -374,7 +384,7 @@ bool UndoTransaction::keepJournalForRemainingItems() {
     else
         logLine({L"the journal ", leftover, L" keeps the ", toDecimal(static_cast<long long>(remaining)),
                 L" items that could not be ", (restoring_ ? L"put back" : L"deleted"), L"; the next run takes them up"});
-    return true;
+    return Remaining::Recorded;
 }
 
 void UndoTransaction::keep() {

@@ -120,9 +120,11 @@ private:
     private:
         UndoTransaction& transaction_;
     };
-    // At the end: items that could not be put back or deleted stay named by the journal,
-    // so that the next run takes them up; true when it was written.
-    bool keepJournalForRemainingItems();
+    // At the end: items that could not be put back or deleted are named in the leftover
+    // file, so that the next run takes them up. NotRecorded: that file could not be
+    // written, and the journal and its record must stay as they are.
+    enum class Remaining { None, Recorded, NotRecorded };
+    Remaining keepRemainingItems();
     void attach(UndoStore& store);
     // Whether every file store's location is still the library's own; when not, the
     // journal and its record are kept and nothing of them is acted on.

@@ -11,13 +11,20 @@ struct SeamState {
     long long failures = 0;
     DWORD error = ERROR_SUCCESS;
     SeamCall lastFailed = SeamCall::Open;
+    bool diskFull = false;  // the last failure was one of a diskFullAfter plan's later ones
 };
 SeamState seam;
 
 bool counts(SeamCall call) { return !seam.plan.onlyOneKind || seam.plan.kind == call; }
 
-bool armedHere() {
+bool fillsTheDisk(SeamCall call) {
+    return call == SeamCall::Create || call == SeamCall::Write || call == SeamCall::Rename;
+}
+
+bool armedHere(SeamCall call) {
     if (seam.plan.position <= 0) return false;
+    if (seam.plan.diskFullAfter && seam.counted > seam.plan.position && seam.failures > 0 && fillsTheDisk(call))
+        return true;
     return seam.counted == seam.plan.position ||
            (seam.plan.repeat == SeamRepeat::FromThenOn && seam.counted > seam.plan.position);
 }
@@ -39,11 +46,13 @@ bool seamFails(SeamCall call) {
     if (!counts(call)) return false;
     ++seam.counted;
     // A short write is a fault of writes only; elsewhere the position passes.
-    if (!armedHere() || (seam.plan.fault == SeamFault::ShortWrite && call != SeamCall::Write)) return false;
+    if (!armedHere(call) || (seam.plan.fault == SeamFault::ShortWrite && call != SeamCall::Write)) return false;
+    const bool diskNowFull = seam.failures > 0 && seam.plan.diskFullAfter;
+    seam.diskFull = diskNowFull;
     ++seam.failures;
     seam.lastFailed = call;
-    seam.error = seamFaultError(seam.plan.fault);
-    if (seam.plan.then && seam.plan.fault != SeamFault::ShortWrite) seam.plan.then();
+    seam.error = diskNowFull ? ERROR_DISK_FULL : seamFaultError(seam.plan.fault);
+    if (seam.plan.then && !diskNowFull && seam.plan.fault != SeamFault::ShortWrite) seam.plan.then();
     ::SetLastError(seam.error);
     return true;
 }
@@ -53,7 +62,7 @@ DWORD seamError() { return seam.error; }
 BOOL seamWriteFile(HANDLE file, const void* bytes, DWORD size, DWORD* written) {
     *written = 0;
     if (seamFails(SeamCall::Write)) {
-        if (seam.plan.fault != SeamFault::ShortWrite) return FALSE;
+        if (seam.plan.fault != SeamFault::ShortWrite || seam.diskFull) return FALSE;
         // Half of the bytes reach the disk, and the call says so without failing.
         const BOOL wrote = ::WriteFile(file, bytes, size / 2, written, nullptr);
         if (seam.plan.then) seam.plan.then();

@@ -32,6 +32,9 @@ struct SeamPlan {
     SeamRepeat repeat = SeamRepeat::Once;
     bool onlyOneKind = false;  // count only calls of this kind
     SeamCall kind = SeamCall::Write;
+    // Once the fault is made, every later create, write and rename fails too, as on a
+    // disk that has just filled up (deletes still go through).
+    bool diskFullAfter = false;
     // Called once the fault is made (after the half of a short write is written): a test
     // ends its process there, as a crash or a power cut would.
     void (*then)() = nullptr;

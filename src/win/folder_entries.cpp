@@ -17,7 +17,9 @@ bool listFolder(const std::wstring& folder, std::vector<FolderEntry>& entries) {
         const std::wstring name = data.cFileName;
         if (name != L"." && name != L"..")
             entries.push_back({name, data.dwFileAttributes,
-                               (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow});
+                               (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow,
+                               (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                                   data.ftLastWriteTime.dwLowDateTime});
     } while (!seamFails(SeamCall::List) && ::FindNextFileW(search.get(), &data));
     return ::GetLastError() == ERROR_NO_MORE_FILES;
 }

@@ -17,6 +17,7 @@ struct FolderEntry {
     std::wstring name;
     DWORD attributes;
     unsigned long long size;  // of a file; 0 for a folder
+    ULONGLONG lastWrite = 0;  // 100-nanosecond intervals since 1601 (UTC)
 };
 
 // False when the folder cannot be listed (an empty folder lists fine).

@@ -7,9 +7,12 @@
 //   kind: any open create write read rename delete copy list attributes registry
 //   fault: disk-full access-denied sharing-violation path-not-found short-write
 //   on: every call from the position on fails (a disk that stays full), not only that one
+//   end: the process ends at that call, as a killed custom-action host does
 //   TIDEWELL_TEST_FAULT_MARK=<file>: written when the fault is made; while it exists the
 //   seam stays off, so that the fault is made in one action of the installation only
 //   (every action loads the DLL anew, and its count starts again)
+//   TIDEWELL_TEST_FAULT_WHEN=<file>: the seam is armed only when the file exists as the DLL
+//   loads, so that a test action sequenced before it chooses the action that meets it
 #include <windows.h>
 
 #include <cwchar>
@@ -65,11 +68,24 @@ void markFaultMade() {
     if (file != INVALID_HANDLE_VALUE) ::CloseHandle(file);
 }
 
+void markAndEnd() {
+    markFaultMade();
+    ::TerminateProcess(::GetCurrentProcess(), ERROR_INSTALL_FAILURE);
+}
+
+bool gateIsOpen() {
+    wchar_t gate[MAX_PATH];
+    const DWORD length = ::GetEnvironmentVariableW(L"TIDEWELL_TEST_FAULT_WHEN", gate, MAX_PATH);
+    if (length == 0) return true;
+    return length < MAX_PATH && ::GetFileAttributesW(gate) != INVALID_FILE_ATTRIBUTES;
+}
+
 struct ArmFromEnvironment {
     ArmFromEnvironment() {
         const DWORD marked = ::GetEnvironmentVariableW(L"TIDEWELL_TEST_FAULT_MARK", g_mark, MAX_PATH);
         if (marked >= MAX_PATH) g_mark[0] = L'\0';
         if (g_mark[0] != L'\0' && ::GetFileAttributesW(g_mark) != INVALID_FILE_ATTRIBUTES) return;
+        if (!gateIsOpen()) return;
         wchar_t value[128];
         const DWORD length = ::GetEnvironmentVariableW(L"TIDEWELL_TEST_FAULT", value, 128);
         if (length == 0 || length >= 128) return;
@@ -86,9 +102,12 @@ struct ArmFromEnvironment {
         }
         tidewell::SeamPlan plan;
         plan.position = std::wcstoll(fields[1].c_str(), nullptr, 10);
-        if (count < 3 || !parseKind(fields[0], plan) || !parseFault(fields[2], plan.fault) || plan.position <= 0) return;
+        const bool end = fields[2] == L"end";
+        if (end) plan.fault = SeamFault::AccessDenied;
+        if (count < 3 || !parseKind(fields[0], plan) || (!end && !parseFault(fields[2], plan.fault)) || plan.position <= 0)
+            return;
         plan.repeat = fields[3] == L"on" ? tidewell::SeamRepeat::FromThenOn : tidewell::SeamRepeat::Once;
-        plan.then = markFaultMade;
+        plan.then = end ? markAndEnd : markFaultMade;
         tidewell::armFaultSeam(plan);
     }
 } armFromEnvironment;

@@ -65,6 +65,17 @@ extern "C" UINT __stdcall RecordData(MSIHANDLE installer) {
     return ERROR_SUCCESS;
 }
 
+// Writes a small file at the path that CustomActionData names, at the action's place in
+// the script: something that appears while the installation runs.
+extern "C" UINT __stdcall WriteNamedFile(MSIHANDLE installer) {
+    const std::wstring path = ActionData::fromSession(installer).text();
+    const char text[] = "written while the installation runs";
+    const unique_hfile file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    if (file) WriteFile(file.get(), text, sizeof text - 1, &written, nullptr);
+    return ERROR_SUCCESS;
+}
+
 // Fails the installation, so that the rollback script runs.
 extern "C" UINT __stdcall FailInstall(MSIHANDLE) { return ERROR_INSTALL_FAILURE; }
 

@@ -233,15 +233,18 @@ const char* callName(SeamCall call) {
 }
 
 // One run with the plan armed, then the next run; the failures it shows.
+// armAtStep: the step from which the plan counts (the steps before run without it).
 std::vector<std::string> runTrial(const Scenario& scenario, const SeamPlan& plan, long long* counted = nullptr,
-                                  std::vector<std::wstring>* allLines = nullptr) {
+                                  std::vector<std::wstring>* allLines = nullptr, size_t armAtStep = 0) {
     layDownFaultWorld();
     Lines recorded;
     const ActionLog log(0, L"faults", &recorded);
     std::vector<std::string> failures;
     std::vector<std::wstring> said;
-    armFaultSeam(plan);
-    for (const auto& run : scenario.steps) {
+    disarmFaultSeam();
+    for (size_t index = 0; index < scenario.steps.size(); ++index) {
+        const auto& run = scenario.steps[index];
+        if (index == armAtStep) armFaultSeam(plan);
         const size_t first = recorded.lines.size();
         const bool goOn = run(log);
         const std::vector<std::wstring> lines(recorded.lines.begin() + first, recorded.lines.end());
@@ -282,6 +285,14 @@ const char* faultName(SeamFault fault) {
 }
 
 }  // namespace
+
+std::string describe(const std::vector<std::string>& failures, const std::vector<std::wstring>& log) {
+    std::string text;
+    for (const auto& failure : failures) text += "\n  " + failure;
+    text += "\n  the log:";
+    for (const auto& line : log) text += "\n    " + toUtf8(line);
+    return text;
+}
 
 // The tests' names, one per scenario, in the order of scenarios().
 const char* const kScenarioTests[] = {"UndoableRemovalThenRollback", "UndoableRemovalThenCommit", "PermanentRemoval",
@@ -345,4 +356,42 @@ TEST_P(FaultTable, EveryCallFailsInTurnAndNothingIsLost) {
 
 // One test per scenario, named after it.
 INSTANTIATE_TEST_SUITE_P(Scenarios, FaultTable, testing::Range<size_t>(0, std::size(kScenarioTests)),
+                         [](const testing::TestParamInfo<size_t>& info) { return std::string(kScenarioTests[info.param]); });
+
+// The last step of a scenario (the rollback, commit, restore or discard) meets a failing
+// call, and from there on the disk is full: what it could not put back or delete cannot be
+// written into the leftover file either. The journal and its record must then stay, and
+// the next run finish the work.
+class FaultThenFullDisk : public testing::TestWithParam<size_t> {};
+
+TEST_P(FaultThenFullDisk, NothingIsStrandedWhenTheLeftoverCannotBeWritten) {
+    const SeamFault errors[] = {SeamFault::DiskFull, SeamFault::AccessDenied, SeamFault::SharingViolation,
+                                SeamFault::PathNotFound};
+    const Scenario& scenario = scenarios().at(GetParam());
+    ASSERT_GE(scenario.steps.size(), 2u);
+    SCOPED_TRACE(scenario.name);
+    const size_t last = scenario.steps.size() - 1;
+    long long calls = 0;
+    ASSERT_EQ(std::vector<std::string>{}, runTrial(scenario, SeamPlan{}, &calls, nullptr, last)) << "without a failure";
+    ASSERT_GT(calls, 0);
+    int reported = 0;
+    for (long long position = 1; position <= calls; ++position)
+        for (const SeamFault error : errors) {
+            SeamPlan plan;
+            plan.position = position;
+            plan.fault = error;
+            plan.diskFullAfter = true;
+            std::vector<std::wstring> log;
+            const auto failures = runTrial(scenario, plan, nullptr, &log, last);
+            if (failures.empty() || ++reported > 8) continue;
+            ADD_FAILURE() << "call " << position << " of the last step failing with " << faultName(error)
+                          << ", then a full disk:" << describe(failures, log);
+        }
+    std::cout << "[ fault table ] " << scenario.name << ", last step then a full disk: " << calls << " calls, "
+              << calls * std::size(errors) << " positions tried" << std::endl;
+    clearFaultWorld();
+}
+
+// The scenarios whose last step takes up what the first one left.
+INSTANTIATE_TEST_SUITE_P(Scenarios, FaultThenFullDisk, testing::Values<size_t>(0, 1, 3, 4, 5),
                          [](const testing::TestParamInfo<size_t>& info) { return std::string(kScenarioTests[info.param]); });

@@ -65,7 +65,8 @@ void MovePlanner::expandEntry(const MoveRow& entry) {
             log_.line({row, L"skipped '", match, L"': destination '", destination, L"' already exists"});
             continue;
         }
-        if (const auto first = plannedRows_.earlierRow(operationIdentity(match, entry.options, destination), entry.key)) {
+        const ItemIdentity planned = operationIdentity(match, entry.options, destination);
+        if (const auto first = plannedRows_.earlierRow(planned, entry.key)) {
             log_.line({row, match, L" is row ", *first, L"'s item too: it is ",
                        (entry.options == kMoveFile ? L"moved" : L"copied"), L" once"});
             continue;

@@ -35,7 +35,8 @@ ItemIdentity fileSystemIdentity(const std::wstring& path) {
         return {pathText(path)};
     const ULONGLONG index = (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;
     // Only equality counts: the index's top bit may show as a sign.
-    return {concat({L"object:", toDecimal(information.dwVolumeSerialNumber), L":", toDecimal(static_cast<long long>(index))})};
+    return {concat({L"object:", toDecimal(information.dwVolumeSerialNumber), L":",
+                    toDecimal(static_cast<long long>(index))})};
 }
 
 ItemIdentity registryIdentity(HKEY root, const std::wstring& key, const std::optional<std::wstring>& valueName,

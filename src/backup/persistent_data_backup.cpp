@@ -1,10 +1,13 @@
 #include "backup/persistent_data_backup.h"
 
+#include <algorithm>
 #include <map>
+#include <optional>
 
 #include "backup/registry_root.h"
 #include "common/text.h"
 #include "win/folder_removal.h"
+#include "win/item_identity.h"
 #include "win/paths.h"
 #include "undo/journal_file.h"
 #include "undo/undo_transaction.h"
@@ -31,6 +34,14 @@ std::wstring viewNote(const std::wstring& path) {
     if (!isRegistryPath(path)) return {};
     const std::wstring name = viewName(RegistryView::Own);
     return name.empty() ? name : concat({L" (", name, L")"});
+}
+
+// A registry item is a key of the library's own view; any other item a file or folder.
+ItemIdentity itemIdentity(const std::wstring& path) {
+    HKEY root = nullptr;
+    std::wstring subkey;
+    if (parseRegistryPath(path, root, subkey)) return registryIdentity(root, subkey, std::nullopt, RegistryView::Own);
+    return fileSystemIdentity(path);
 }
 
 // One log line for every item restored or not, and one for each store that keeps copies.
@@ -155,13 +166,23 @@ bool PersistentDataBackup::backUp() {
         log_.line(L"nothing to back up: no backup file is written");
         return true;
     }
-    std::vector<std::pair<const PersistentItem*, std::wstring>> work;
+    // Every item once, however many rows name it: a second copy would count twice and
+    // make a restore put the item back twice.
+    struct Work {
+        const PersistentItem* item;
+        std::wstring path;
+        std::optional<std::wstring> firstRow;  // the row that named the item before
+    };
+    std::vector<Work> work;
+    std::vector<std::wstring> paths;
+    ItemRows itemRows;
     for (const auto& item : items_) {
         std::wstring path = itemPath(item);
-        if (!path.empty()) work.emplace_back(&item, std::move(path));
+        if (path.empty()) continue;
+        auto firstRow = itemRows.earlierRow(itemIdentity(path), item.persistentRow);
+        if (!firstRow) paths.push_back(path);
+        work.push_back({&item, std::move(path), std::move(firstRow)});
     }
-    std::vector<std::wstring> paths;
-    for (const auto& entry : work) paths.push_back(entry.second);
     if (!roomForCopies(paths)) {
         log_.line(L"the backup failed: nothing is backed up and nothing is changed");
         return false;
@@ -171,10 +192,14 @@ bool PersistentDataBackup::backUp() {
     // Written before each copy, and renamed to the backup file only when all are made.
     UndoTransaction transaction(&script, &log_, partialFile());
     transaction.saveJournalBeforeEachItem();
-    size_t copied = 0;
+    size_t networkItems = 0;
     bool failed = false;
-    for (const auto& [item, path] : work) {
+    for (const auto& [item, path, firstRow] : work) {
         const std::wstring row = concat({L"row ", item->persistentRow});
+        if (firstRow) {
+            log_.line({row, L": ", path, L" is row ", *firstRow, L"'s item too: it is backed up once"});
+            continue;
+        }
         const KeptCopy kept = transaction.keepCopy(path);
         if (kept.result == Copied::Missing || kept.result == Copied::Link) {
             log_.line({row, L": ", path, L" not backed up: ",
@@ -187,18 +212,22 @@ bool PersistentDataBackup::backUp() {
             failed = true;
             break;
         }
-        ++copied;
-        if (!isRegistryPath(path) && isNetworkPath(path))
+        if (!isRegistryPath(path) && isNetworkPath(path)) {
+            ++networkItems;
             log_.line({row, L": ", path, L" is copied by the user's script"});
-        else
+        } else {
             log_.line({row, L": backed up ", path, viewNote(path)});
+        }
     }
     if (!failed) {
+        // The script's items that did not arrive are dropped from the stores: only they
+        // can make the stores hold fewer items after it than before.
+        const size_t queued = transaction.itemCount();
         script.runForInstallingUser(getProperty(log_.installer(), L"UserSID"));
-        // The script's items that did not arrive were dropped from the stores.
-        if (transaction.itemCount() < copied) {
-            log_.line({L"the user's script copied ", count(transaction.itemCount()), L" of ", count(copied),
-                      L" items"});
+        const size_t lost = queued - std::min(queued, transaction.itemCount());
+        if (lost > 0) {
+            log_.line({L"the user's script copied ", count(networkItems - std::min(networkItems, lost)), L" of ",
+                      count(networkItems), L" network items"});
             failed = true;
         }
     }

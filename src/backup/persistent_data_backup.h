@@ -33,7 +33,8 @@ public:
     // Copies every item into the stores, then writes the backup file; true when every
     // item that exists was copied whole and the file was written. Otherwise nothing is
     // left changed: the copies made are deleted and no backup file is written (an earlier
-    // one stays). No items: nothing is copied and no file is written.
+    // one stays). No items: nothing is copied and no file is written. An item that several
+    // rows name is copied once.
     bool backUp();
     // Puts every copy back, then deletes the copies and the backup file.
     void restore();

@@ -3,13 +3,26 @@
 #include "move_files/file_stamp.h"
 
 #include "common/text.h"
+#include "win/item_identity.h"
 #include "win/paths.h"
 #include "move_files/path_checks.h"
 
 namespace tidewell {
 
+namespace {
+
+// The source file, what is done to it and where it goes. The destination does not exist
+// yet: its folder tells two spellings of it apart.
+ItemIdentity operationIdentity(const std::wstring& source, int options, const std::wstring& destination) {
+    const ItemIdentity done = withPart(fileSystemIdentity(source), toDecimal(options));
+    return withPart(withPart(done, fileSystemIdentity(parentFolder(destination)).text), leafName(destination));
+}
+
+}  // namespace
+
 std::wstring MovePlanner::writeWorkList() {
     operations_.clear();
+    plannedRows_ = {};
     for (const auto& entry : entries_) expandEntry(entry);
     return writeMoveWorkList(operations_);
 }
@@ -50,6 +63,12 @@ void MovePlanner::expandEntry(const MoveRow& entry) {
         }
         if (absolutePathExists(destination)) {
             log_.line({row, L"skipped '", match, L"': destination '", destination, L"' already exists"});
+            continue;
+        }
+        const ItemIdentity planned = operationIdentity(match, entry.options, destination);
+        if (const auto first = plannedRows_.earlierRow(planned, entry.key)) {
+            log_.line({row, match, L" is row ", *first, L"'s item too: it is ",
+                       (entry.options == kMoveFile ? L"moved" : L"copied"), L" once"});
             continue;
         }
         MoveOperation operation{match, destination, entry.options, nearestExistingAncestor(destination), {}};

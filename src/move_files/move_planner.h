@@ -8,6 +8,7 @@
 #include "move_files/move_operation.h"
 #include "move_files/move_rows.h"
 #include "msi/action_log.h"
+#include "win/item_identity.h"
 
 namespace tidewell {
 
@@ -18,7 +19,8 @@ public:
     // Takes the selected rows, in order.
     void load(std::vector<MoveRow> rows) { entries_ = std::move(rows); }
 
-    // Plans every entry, in order, and returns the work list (empty for no operation).
+    // Plans every entry, in order, and returns the work list (empty for no operation); an
+    // operation that an earlier entry planned already is planned once.
     std::wstring writeWorkList();
 
     const std::vector<MoveOperation>& operations() const { return operations_; }
@@ -29,6 +31,8 @@ private:
     const ActionLog& log_;
     std::vector<MoveRow> entries_;
     std::vector<MoveOperation> operations_;
+    // Which row planned each operation first: two rows that plan the same one plan it once.
+    ItemRows plannedRows_;
 };
 
 }  // namespace tidewell

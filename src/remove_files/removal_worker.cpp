@@ -4,6 +4,7 @@
 #include "msi/run_start.h"
 #include "win/folder_entries.h"
 #include "win/folder_removal.h"
+#include "win/item_identity.h"
 #include "win/name_pattern.h"
 #include "win/paths.h"
 #include "win/tree_delete.h"
@@ -11,7 +12,29 @@
 namespace tidewell {
 
 namespace {
+
 std::wstring lastErrorText() { return concat({L"error ", toDecimal(::GetLastError())}); }
+
+// The folder, or the pattern in it, as the row names it.
+std::wstring namedPath(const RemovalRecord& entry) {
+    std::wstring folder = entry.folder;
+    if (entry.fileName.empty()) {
+        removeTrailingBackslash(folder);
+        return folder;
+    }
+    ensureTrailingBackslash(folder);
+    return folder + longFileName(entry.fileName);
+}
+
+// A folder row's folder, or a pattern row's folder and pattern; with what the options
+// make the row remove, since rows that differ there each remove something of their own.
+ItemIdentity itemIdentity(const RemovalRecord& entry) {
+    const ItemIdentity folder = fileSystemIdentity(entry.folder);
+    if (entry.fileName.empty())
+        return withPart(folder, (entry.options & kRemoveWholeFolder) == kRemoveWholeFolder ? L"whole" : L"empty");
+    return withPart(withPart(folder, longFileName(entry.fileName)), toDecimal(entry.options & kRemoveWholeFolder));
+}
+
 }  // namespace
 
 std::wstring longFileName(const std::wstring& fileName) {
@@ -40,10 +63,23 @@ void RemovalWorker::load(const ActionData& data) {
 }
 
 void RemovalWorker::run(RemovalSink* sink) {
+    // Every row's item is known before any row removes anything: once removed, an item
+    // can no longer be told by what it is.
+    ItemRows itemRows;
+    std::map<std::wstring, std::wstring> firstRows;
+    for (const auto& [key, entry] : entries_) {
+        if (entry.folder.empty()) continue;
+        if (const auto first = itemRows.earlierRow(itemIdentity(entry), key)) firstRows.emplace(key, *first);
+    }
     for (const auto& [key, entry] : entries_) {
         // An empty folder would make every path relative to the current folder.
         if (entry.folder.empty()) {
             log_.line({L"row ", key, L" skipped: its folder is empty"});
+            continue;
+        }
+        if (const auto first = firstRows.find(key); first != firstRows.end()) {
+            log_.line({L"row ", key, L": ", namedPath(entry), L" is row ", first->second,
+                       L"'s item too: it is removed once"});
             continue;
         }
         if (entry.fileName.empty()) removeFolderEntry(key, entry, sink);

@@ -27,7 +27,8 @@ public:
     // Fills the work list from exactly one group of 8-field records, keyed by FileKey
     // (the first record of a key wins).
     void load(const ActionData& data);
-    // Removes every entry (into the sink when there is one).
+    // Removes every entry (into the sink when there is one); an entry that names the item
+    // of an entry before it (the same folder, or the same pattern in it) is skipped.
     void run(RemovalSink* sink);
 
     const std::map<std::wstring, RemovalRecord>& entries() const { return entries_; }

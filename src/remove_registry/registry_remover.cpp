@@ -1,6 +1,7 @@
 #include "remove_registry/registry_remover.h"
 
 #include "common/text.h"
+#include "win/item_identity.h"
 #include "win/paths.h"
 #include "win/registry_key.h"
 
@@ -54,7 +55,18 @@ void RegistryRemover::load(const ActionData& data) {
 }
 
 void RegistryRemover::run() {
-    for (const auto& [id, entry] : entries_) removeEntry(entry);
+    ItemRows itemRows;
+    for (const auto& [id, entry] : entries_) {
+        const HKEY root = rootForNumber(entry.root, allUsers_);
+        const RegistryView view = entry.useNativeView ? RegistryView::Native : RegistryView::Own;
+        const auto value = entry.name == kWholeKey ? std::nullopt : std::optional<std::wstring>(entry.name);
+        if (const auto first = itemRows.earlierRow(registryIdentity(root, entry.key, value, view), id)) {
+            log_.line({L"row ", id, L": ", progressText(root, entry.key, value.value_or(L"")), L" is row ", *first,
+                       L"'s item too: it is removed once"});
+            continue;
+        }
+        removeEntry(entry);
+    }
 }
 
 std::wstring RegistryRemover::progressText(HKEY root, const std::wstring& key, const std::wstring& name) {

@@ -26,7 +26,8 @@ public:
     // Fills the list from a parsed work list (row group, then the ALLUSERS group). A
     // work list of another shape loads nothing; records of another length are skipped.
     void load(const ActionData& data);
-    // Processes every entry; a failure of one entry is logged and the next one goes on.
+    // Processes every entry; a failure of one entry is logged and the next one goes on. An
+    // entry that names the key or value of an entry before it is skipped.
     void run();
 
     // The progress text: short root name, key and value name, backslash separated (a

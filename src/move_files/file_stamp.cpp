@@ -7,20 +7,19 @@
 namespace tidewell {
 
 DWORD fileSize(const std::wstring& path) {
-    const unique_hfile file(
-        ::CreateFileW(extendedPath(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return 0;
-    return ::GetFileSize(file.get(), nullptr);
+    const NamedObject opened = openNamed(path, GENERIC_READ);
+    BY_HANDLE_FILE_INFORMATION information{};
+    if (opened.kind != Named::Object || opened.isFolder() || !::GetFileInformationByHandle(opened.handle.get(), &information))
+        return 0;
+    return information.nFileSizeLow;
 }
 
 std::optional<FileStamp> fileStampOf(const std::wstring& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!::GetFileAttributesExW(extendedPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return std::nullopt;
-    FileStamp stamp;
-    stamp.size = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    stamp.lastWrite = data.ftLastWriteTime;
-    return stamp;
+    const NamedObject opened = openNamed(path, FILE_READ_ATTRIBUTES);
+    if (opened.kind != Named::Object || opened.isFolder()) return std::nullopt;
+    const auto identity = identityOfHandle(opened.handle.get());
+    if (!identity) return std::nullopt;
+    return identity->stamp;
 }
 
 bool sameStamp(const std::wstring& first, const std::wstring& second) {
@@ -31,10 +30,19 @@ bool sameStamp(const std::wstring& first, const std::wstring& second) {
 
 std::optional<FileIdentity> fileIdentityOf(const std::wstring& path) {
     const NamedObject opened = openNamed(path, FILE_READ_ATTRIBUTES);
+    if (opened.kind != Named::Object || opened.isFolder()) return std::nullopt;
+    return identityOfHandle(opened.handle.get());
+}
+
+bool isSameObject(const FileIdentity& found, const FileIdentity& recorded) {
+    // With the stamp: a file index may be given again to the next file made.
+    return found.volume == recorded.volume && found.index == recorded.index && found.stamp.size == recorded.stamp.size &&
+           ::CompareFileTime(&found.stamp.lastWrite, &recorded.stamp.lastWrite) == 0;
+}
+
+std::optional<FileIdentity> identityOfHandle(HANDLE file) {
     BY_HANDLE_FILE_INFORMATION information{};
-    if (opened.kind != Named::Object || opened.isFolder() ||
-        !::GetFileInformationByHandle(opened.handle.get(), &information))
-        return std::nullopt;
+    if (!::GetFileInformationByHandle(file, &information)) return std::nullopt;
     FileIdentity identity;
     identity.volume = information.dwVolumeSerialNumber;
     identity.index = (static_cast<ULONGLONG>(information.nFileIndexHigh) << 32) | information.nFileIndexLow;

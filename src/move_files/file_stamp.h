@@ -8,8 +8,8 @@
 
 namespace tidewell {
 
-// The low 32 bits of the file's size; 0 when the file cannot be opened for reading
-// without sharing (absent, a folder, or held open by another process).
+// The low 32 bits of the file's size, read through the door; 0 when the file cannot be
+// opened for reading (absent, a folder, a link, or locked).
 DWORD fileSize(const std::wstring& path);
 
 struct FileStamp {
@@ -34,6 +34,11 @@ struct FileIdentity {
 // The identity of the file at the path, read from a handle opened on the file itself;
 // none for a folder, a link or a path that cannot be opened.
 std::optional<FileIdentity> fileIdentityOf(const std::wstring& path);
+// The same, read from a handle the caller opened; none when it cannot be read.
+std::optional<FileIdentity> identityOfHandle(HANDLE file);
+// Whether both name the very same file: one volume, one file index (and, as a file index
+// may be given again, the same stamp).
+bool isSameObject(const FileIdentity& found, const FileIdentity& recorded);
 // As work-list text: four hexadecimal numbers joined by "-"; back again, none for text
 // of another shape.
 std::wstring identityText(const FileIdentity& identity);

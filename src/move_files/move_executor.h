@@ -7,7 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "win/held_folder.h"
 #include "win/tree_move.h"
+
+#include "move_files/move_record.h"
+#include "msi/session.h"
 
 #include "move_files/move_operation.h"
 #include "msi/action_data.h"
@@ -18,7 +22,8 @@ namespace tidewell {
 
 class MoveExecutor {
 public:
-    explicit MoveExecutor(const ActionLog& log) : log_(log), progress_(log.installer()) {}
+    explicit MoveExecutor(const ActionLog& log)
+        : log_(log), progress_(log.installer()), record_(getProperty(log.installer(), L"ProductCode"), &log) {}
 
     // Takes the operations of the work list (nothing unless it has exactly one group).
     void load(const ActionData& data);
@@ -43,9 +48,17 @@ private:
     // Copies a file (never over one that stands there) from the handle its check opened
     // into its folder opened safely; logs what went wrong.
     bool copyInto(const std::wstring& from, const std::wstring& to, const std::wstring& what) const;
+    // Whether the source lies on the volume of the destination's folder.
+    bool sameVolume(const std::wstring& source, const HeldFolder& folder) const;
+    // A move to another volume: copy, its identity written ahead, then the source deleted.
+    bool moveAcrossVolumes(const std::wstring& source, const std::wstring& target, ExistingTarget existing,
+                           const HeldFolder& folder) const;
+    void undoCopy(const MoveOperation& operation) const;
+    void undoMove(const MoveOperation& operation) const;
 
     const ActionLog& log_;
     ProgressReporter progress_;
+    mutable MoveRecord record_;
     std::vector<MoveOperation> operations_;
 };
 

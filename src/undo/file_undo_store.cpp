@@ -165,6 +165,11 @@ bool FileUndoStore::take(const std::wstring& given) {
     }
     NamedObject source = openNamed(path, DELETE);
     if (source.kind == Named::Missing) return false;
+    if (source.kind == Named::FollowedLink && !source.linkOnTheWay.empty()) {
+        logLine({path, L" kept: ", linkReason(source)});
+        ::SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+        return false;
+    }
     if (source.kind == Named::FollowedLink) {
         logLine({L"link ", path, L" kept: it cannot be moved here without moving what it points to"});
         return false;
@@ -241,7 +246,7 @@ KeptCopy FileUndoStore::keepCopy(const std::wstring& given) {
         return {Copied::Missing};
     }
     if (source.kind == Named::Link || source.kind == Named::FollowedLink) {
-        logLine({path, L" not copied: it is a link"});
+        logLine({path, L" not copied: ", linkReason(source)});
         return {Copied::Link};
     }
     if (source.kind != Named::Object) {

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "win/folder_entries.h"
+#include "win/named_object.h"
 #include "win/paths.h"
 #include "win/tree_delete.h"
 
@@ -17,7 +18,7 @@ bool isFolderEmpty(const std::wstring& folder) {
 }
 
 bool removeFolderIfEmpty(const std::wstring& folder, RemovalSink* sink) {
-    if (sink == nullptr) return !isLink(folder) && removeEmptyFolder(folder);
+    if (sink == nullptr) return deleteEmptyFolder(folder);
     if (isFolderEmpty(folder)) return sink->take(folder);
     ::SetLastError(ERROR_DIR_NOT_EMPTY);
     return false;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/text.h"
+#include "win/named_object.h"
 #include "win/paths.h"
 
 namespace tidewell {
@@ -42,7 +43,7 @@ void removeEmptyFolders(const std::wstring& folder, const std::wstring& stop) {
     while (current.size() > top.size() && asciiLower(current).rfind(topPrefix, 0) == 0) {
         const std::wstring parent = splitAtLastBackslash(current).parent;
         if (parent.empty()) return;
-        removeEmptyFolder(current);  // only an empty folder goes
+        deleteEmptyFolder(current);  // only an empty folder goes, opened through the door
         current = parent;
     }
 }

@@ -2,13 +2,18 @@
 
 #include <winternl.h>
 
+#include <winioctl.h>
+
 #include <algorithm>
+#include <cstring>
 #include <vector>
 
 #include "common/text.h"
 #include "win/fault_seam.h"
+#include "win/file_content.h"
 #include "win/named_object.h"
 #include "win/paths.h"
+#include "win/protected_security.h"
 #include "win/system_function.h"
 
 namespace tidewell {
@@ -41,6 +46,10 @@ DWORD errorOf(NTSTATUS status) {
 }
 
 
+// A folder's handle as the walk holds it: READ_CONTROL so that a link met below it can be
+// judged by who may write the folder.
+constexpr ACCESS_MASK kFolderAccess = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE;
+
 // Opens or makes the name relative to the folder handle, never through a link.
 unique_hfile createRelative(HANDLE parent, const std::wstring& name, ACCESS_MASK access, ULONG share,
                             ULONG disposition, ULONG options, DWORD& error) {
@@ -72,8 +81,48 @@ unique_hfile openComponent(HANDLE parent, const std::wstring& name, ULONG dispos
         return {};
     }
     // No delete sharing: while it is held, the folder cannot be renamed or removed.
-    return createRelative(parent, name, FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
-                          FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, kDirectoryFile, error);
+    return createRelative(parent, name, kFolderAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, disposition, kDirectoryFile,
+                          error);
+}
+
+// Links followed in one walk at most: a circle of trusted links ends there.
+constexpr int kMostLinks = 16;
+
+constexpr DWORD kMountPointTag = 0xA0000003, kSymbolicLinkTag = 0xA000000C;
+constexpr ULONG kRelativeSymbolicLink = 1;
+
+// The "\\?\X:\..." form of a link's target as its reparse data names it, resolved against
+// the folder it stands in for a relative symbolic link; empty for any other kind (a
+// volume mount point without a drive letter, a tag that names no path).
+std::wstring reparseTarget(HANDLE link, const std::wstring& standsIn) {
+    std::vector<unsigned char> buffer(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+    DWORD got = 0;
+    if (!::DeviceIoControl(link, FSCTL_GET_REPARSE_POINT, nullptr, 0, buffer.data(), static_cast<DWORD>(buffer.size()),
+                           &got, nullptr) ||
+        got < 8)
+        return {};
+    DWORD tag = 0;
+    std::memcpy(&tag, buffer.data(), sizeof tag);
+    // ReparseTag, ReparseDataLength, Reserved; then the names' offsets and lengths.
+    size_t names = 8;
+    if (tag != kMountPointTag && tag != kSymbolicLinkTag) return {};
+    USHORT offset = 0, length = 0;
+    std::memcpy(&offset, buffer.data() + names, sizeof offset);
+    std::memcpy(&length, buffer.data() + names + 2, sizeof length);
+    ULONG flags = 0;
+    size_t pathBuffer = names + 8;
+    if (tag == kSymbolicLinkTag) {
+        std::memcpy(&flags, buffer.data() + names + 8, sizeof flags);
+        pathBuffer += 4;
+    }
+    if (pathBuffer + offset + length > got) return {};
+    std::wstring target(length / sizeof(wchar_t), L'\0');
+    std::memcpy(target.data(), buffer.data() + pathBuffer + offset, length);
+    if (tag == kSymbolicLinkTag && (flags & kRelativeSymbolicLink)) return prefixedPath(concat({standsIn, L"\\", target}));
+    // "\??\C:\target"; "\??\Volume{...}" has no drive to walk from.
+    if (target.rfind(L"\\??\\", 0) != 0 || target.size() < 6 || target[5] != L':') return {};
+    target[1] = L'\\';
+    return prefixedPath(target.substr(4));
 }
 
 }  // namespace
@@ -83,14 +132,24 @@ HeldFolder::HeldFolder(const std::wstring& folder, MissingFolders missing) {
     removeTrailingBackslash(path);
     if (path.size() < 6 || path.compare(0, 4, L"\\\\?\\") != 0 || path[5] != L':') return;
     byHandle_ = true;
-    folder_.reset(::CreateFileW(concat({path.substr(0, 6), L"\\"}).c_str(),
-                                FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+    for (int links = 0; walk(path, missing) == Walk::Again; ++links) {
+        if (links == kMostLinks) {
+            folder_.reset();
+            error_ = ERROR_CANT_RESOLVE_FILENAME;
+            linkOnTheWay_ = true;
+            return;
+        }
+    }
+}
+
+HeldFolder::Walk HeldFolder::walk(std::wstring& path, MissingFolders missing) {
+    folder_.reset(::CreateFileW(concat({path.substr(0, 6), L"\\"}).c_str(), kFolderAccess,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr));
     if (!folder_) {
         error_ = ::GetLastError();
         stoppedAt_ = path.substr(4, 2);
-        return;
+        return Walk::Done;
     }
     std::wstring expected;  // the path on the volume so far: "\a\b"
     std::wstring walked = path.substr(4, 2);
@@ -100,6 +159,7 @@ HeldFolder::HeldFolder(const std::wstring& folder, MissingFolders missing) {
         const std::wstring name = rest.substr(at, end - at);
         at = end + 1;
         if (name.empty()) continue;
+        const std::wstring parentWalked = walked;
         walked += concat({L"\\", name});
         expected += concat({L"\\", name});
         DWORD error = ERROR_SUCCESS;
@@ -114,22 +174,54 @@ HeldFolder::HeldFolder(const std::wstring& folder, MissingFolders missing) {
             folder_.reset();
             error_ = error;
             stoppedAt_ = walked;
-            return;
+            return Walk::Done;
         }
         // A link opened as itself shows as one; a link the system followed anyway (Wine's
         // Unix links) shows by where the folder really is.
         FILE_ATTRIBUTE_TAG_INFO tag{};
-        const bool link = !::GetFileInformationByHandleEx(next.get(), FileAttributeTagInfo, &tag, sizeof tag) ||
-                          (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || !sameName(finalPath(next.get()), expected);
-        if (link) {
+        if (!::GetFileInformationByHandleEx(next.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
             folder_.reset();
-            error_ = ERROR_CANT_RESOLVE_FILENAME;
-            linkOnTheWay_ = true;
+            error_ = ::GetLastError();
             stoppedAt_ = walked;
-            return;
+            return Walk::Done;
+        }
+        const bool reparse = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        const std::wstring actual = reparse ? std::wstring() : finalPath(next.get());
+        if (reparse || !sameName(actual, expected)) {
+            // Only trusted accounts could have made a link in a folder that only they can write.
+            std::wstring target;
+            if (onlyTrustedCanWrite(folder_.get()))
+                target = reparse ? reparseTarget(next.get(), parentWalked)
+                                 : (actual.empty() ? std::wstring() : concat({L"\\\\?\\", path.substr(4, 2), actual}));
+            folder_.reset();
+            stoppedAt_ = walked;
+            if (target.empty()) {
+                error_ = ERROR_CANT_RESOLVE_FILENAME;
+                linkOnTheWay_ = true;
+                return Walk::Done;
+            }
+            // On from the link's target, walked from its own volume's root the same way.
+            path = at < rest.size() ? concat({target, L"\\", rest.substr(at)}) : target;
+            removeTrailingBackslash(path);
+            return Walk::Again;
         }
         folder_ = std::move(next);
     }
+    stoppedAt_.clear();
+    return Walk::Done;
+}
+
+unique_hfile HeldFolder::openEntry(const std::wstring& leaf, DWORD access) const {
+    if (!folder_) {
+        ::SetLastError(ERROR_INVALID_HANDLE);
+        return {};
+    }
+    if (seamFails(SeamCall::Open)) return {};
+    DWORD error = ERROR_SUCCESS;
+    unique_hfile entry = createRelative(folder_.get(), leaf, access | SYNCHRONIZE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, kFileOpen, 0, error);
+    if (!entry) ::SetLastError(error);
+    return entry;
 }
 
 bool HeldFolder::renameInto(HANDLE item, const std::wstring& leaf) const {
@@ -170,21 +262,7 @@ bool HeldFolder::copyInto(HANDLE source, const std::wstring& leaf) const {
         ::SetLastError(error);
         return false;
     }
-    LARGE_INTEGER start{};
-    bool whole = ::SetFilePointerEx(source, start, nullptr, FILE_BEGIN) != FALSE;
-    std::vector<unsigned char> buffer(1 << 16);
-    while (whole) {
-        DWORD read = 0, written = 0;
-        if (seamFails(SeamCall::Read) || !::ReadFile(source, buffer.data(), static_cast<DWORD>(buffer.size()), &read, nullptr)) {
-            whole = false;
-            break;
-        }
-        if (read == 0) break;
-        if (!seamWriteFile(copy.get(), buffer.data(), read, &written) || written != read) {
-            if (written != read && ::GetLastError() == ERROR_SUCCESS) ::SetLastError(ERROR_DISK_FULL);
-            whole = false;
-        }
-    }
+    bool whole = copyContent(source, copy.get());
     // The times and attributes last: the writes above would change them.
     basic.ChangeTime.QuadPart = 0;
     whole = whole && ::SetFileInformationByHandle(copy.get(), FileBasicInfo, &basic, sizeof(basic));

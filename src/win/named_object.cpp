@@ -4,6 +4,7 @@
 
 #include "common/text.h"
 #include "win/fault_seam.h"
+#include "win/held_folder.h"
 #include "win/paths.h"
 
 namespace tidewell {
@@ -48,7 +49,85 @@ std::wstring finalFolderPath(const std::wstring& folder) {
     return handle ? finalPath(handle.get()) : std::wstring();
 }
 
+std::wstring linkReason(const NamedObject& opened) {
+    if (opened.linkOnTheWay.empty()) return L"it is a link";
+    return concat({opened.linkOnTheWay, L" on its way is a link (error ", toDecimal(ERROR_CANT_RESOLVE_FILENAME), L")"});
+}
+
+namespace {
+
+bool notFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Missing only when a second look finds nothing either: an open that failed this way for
+// a path that is there (a folder on the way swapped, a call that failed) must not let a
+// caller give the item up as gone.
+bool missingOnSecondLook(DWORD error, const std::wstring& path) {
+    return notFound(error) && fileAttributes(path) == INVALID_FILE_ATTRIBUTES;
+}
+
+// "\a\b" -> "\a"; "\a" -> "" (a volume-relative path, as finalPath gives it).
+std::wstring parentFolderOf(const std::wstring& final) {
+    const size_t last = final.rfind(L'\\');
+    return last == std::wstring::npos ? std::wstring() : final.substr(0, last);
+}
+
+// The item relative to its folder, opened through the door.
+NamedObject openThroughDoor(const std::wstring& path, DWORD access, HeldFolder& folder) {
+    NamedObject opened;
+    if (!folder.isOpen()) {
+        opened.error = folder.error();
+        if (folder.linkOnTheWay()) {
+            opened.kind = Named::FollowedLink;
+            opened.linkOnTheWay = folder.stoppedAt();
+        } else {
+            opened.kind = missingOnSecondLook(opened.error, path) ? Named::Missing : Named::Failed;
+        }
+        return opened;
+    }
+    std::wstring leaf = path;
+    removeTrailingBackslash(leaf);
+    leaf = leafName(leaf);
+    opened.handle = folder.openEntry(leaf, access | FILE_READ_ATTRIBUTES);
+    if (!opened.handle) {
+        opened.error = ::GetLastError();
+        opened.kind = missingOnSecondLook(opened.error, path) ? Named::Missing : Named::Failed;
+        return opened;
+    }
+    FILE_ATTRIBUTE_TAG_INFO tag{};
+    if (!::GetFileInformationByHandleEx(opened.handle.get(), FileAttributeTagInfo, &tag, sizeof tag)) {
+        opened.error = ::GetLastError();
+        opened.handle.reset();
+        return opened;
+    }
+    opened.attributes = tag.FileAttributes;
+    opened.kind = (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? Named::Link : Named::Object;
+    if (opened.kind == Named::Object) {
+        // A link the system followed anyway (Wine's Unix links) ends elsewhere than in
+        // the folder; a leaf given as its short name ends at its long name.
+        std::wstring parent = finalPath(folder.handle());
+        while (!parent.empty() && parent.back() == L'\\') parent.pop_back();
+        const std::wstring actual = finalPath(opened.handle.get());
+        const bool here = !actual.empty() && sameName(parentFolderOf(actual), parent) &&
+                          (sameName(actual, concat({parent, L"\\", leaf})) || leaf.find(L'~') != std::wstring::npos);
+        if (!here) {
+            opened.kind = Named::FollowedLink;
+            opened.handle.reset();
+            return opened;
+        }
+    }
+    opened.parent = folder.release();
+    return opened;
+}
+
+}  // namespace
+
 NamedObject openNamed(const std::wstring& path, DWORD access, const std::wstring& parentFinal) {
+    if (parentFinal.empty() && !isDriveRoot(path)) {
+        std::wstring folder = path;
+        removeTrailingBackslash(folder);
+        HeldFolder held(parentFolder(folder), MissingFolders::Refuse);
+        if (held.byHandle()) return openThroughDoor(folder, access, held);
+    }
     NamedObject opened;
     opened.handle = openRaw(path, access | FILE_READ_ATTRIBUTES);
     if (!opened.handle) {
@@ -110,6 +189,17 @@ bool deleteOpened(HANDLE handle, DWORD attributes) {
     FILE_DISPOSITION_INFO disposition{TRUE};
     if (seamFails(SeamCall::Delete)) return false;
     return ::SetFileInformationByHandle(handle, FileDispositionInfo, &disposition, sizeof disposition) != FALSE;
+}
+
+bool deleteEmptyFolder(const std::wstring& path) {
+    const NamedObject opened = openNamed(path, DELETE);
+    if (opened.kind != Named::Object || !opened.isFolder()) {
+        ::SetLastError(opened.kind == Named::Object ? ERROR_DIRECTORY
+                       : opened.kind == Named::Missing ? ERROR_FILE_NOT_FOUND
+                                                        : ERROR_CANT_RESOLVE_FILENAME);
+        return false;
+    }
+    return deleteOpened(opened.handle.get(), opened.attributes);
 }
 
 bool renameOpened(HANDLE handle, const std::wstring& destination) {

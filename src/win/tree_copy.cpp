@@ -4,6 +4,7 @@
 
 #include "common/text.h"
 #include "win/fault_seam.h"
+#include "win/file_content.h"
 #include "win/folder_entries.h"
 #include "win/named_object.h"
 #include "win/paths.h"
@@ -29,6 +30,33 @@ void setTimes(const std::wstring& path, const Times& times) {
     if (file) ::SetFileTime(file.get(), &times.created, &times.accessed, &times.written);
 }
 
+// A new file at the destination (replacing a file there, never going through a link
+// there) with the bytes and attributes of the open source.
+bool copyFromHandle(HANDLE source, const std::wstring& destination, DWORD attributes) {
+    if (seamFails(SeamCall::Copy)) return false;
+    const DWORD standing = fileAttributes(destination);
+    if (standing != INVALID_FILE_ATTRIBUTES && isLinkAttributes(standing)) {
+        ::SetLastError(ERROR_CANT_RESOLVE_FILENAME);
+        return false;
+    }
+    if (seamFails(SeamCall::Create)) return false;
+    const unique_hfile copy(::CreateFileW(extendedPath(destination).c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                          CREATE_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!copy) return false;
+    if (copyContent(source, copy.get())) {
+        FILE_BASIC_INFO basic{};
+        basic.FileAttributes = attributes & ~(FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT);
+        if (basic.FileAttributes == 0) basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        ::SetFileInformationByHandle(copy.get(), FileBasicInfo, &basic, sizeof basic);
+        return true;
+    }
+    const DWORD failure = ::GetLastError();
+    FILE_DISPOSITION_INFO remove{TRUE};
+    ::SetFileInformationByHandle(copy.get(), FileDispositionInfo, &remove, sizeof remove);
+    ::SetLastError(failure);
+    return false;
+}
+
 void notCopied(CopyOutcome& outcome, DWORD error) {
     if (outcome.complete) outcome.error = error;
     outcome.complete = false;
@@ -41,7 +69,7 @@ void copyEntry(const std::wstring& source, const std::wstring& destination, cons
         notCopied(outcome, ERROR_FILENAME_EXCED_RANGE);
         return;
     }
-    const NamedObject opened = openNamed(source, GENERIC_READ, parentFinal);
+    const NamedObject opened = openNamed(source, GENERIC_READ | FILE_READ_ATTRIBUTES, parentFinal);
     if (opened.kind == Named::Link || opened.kind == Named::FollowedLink) {
         logLine(log, {L"link ", source, L" not copied: links are not followed"});
         ++outcome.linksSkipped;
@@ -58,7 +86,8 @@ void copyEntry(const std::wstring& source, const std::wstring& destination, cons
         const DWORD existing = fileAttributes(destination);
         if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY))
             setAttributes(destination, existing & ~FILE_ATTRIBUTE_READONLY);
-        if (!copyFile(source, destination, ExistingFile::Replace)) {
+        // The file that was checked is the one read: its bytes come from its handle.
+        if (!copyFromHandle(opened.handle.get(), destination, opened.attributes)) {
             const DWORD error = ::GetLastError();
             logLine(log, {L"could not copy ", source, L" (error ", toDecimal(error), L")"});
             notCopied(outcome, error);

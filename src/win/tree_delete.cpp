@@ -24,7 +24,10 @@ bool deleteEntry(const std::wstring& path, const std::wstring& parentFinal, cons
     case Named::Missing:
         return true;
     case Named::FollowedLink:
-        logLine(log, {L"link ", path, L" kept: it cannot be removed here without touching what it points to"});
+        if (!opened.linkOnTheWay.empty())
+            logLine(log, {L"could not delete ", path, L": ", linkReason(opened)});
+        else
+            logLine(log, {L"link ", path, L" kept: it cannot be removed here without touching what it points to"});
         return false;
     case Named::Failed:
         logLine(log, {L"could not delete ", path, L" (error ", toDecimal(opened.error), L")"});

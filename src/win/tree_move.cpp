@@ -38,6 +38,10 @@ MoveResult moveEntry(const std::wstring& source, const std::wstring& destination
         return MoveResult::Failed;
     }
     NamedObject opened = openNamed(source, DELETE);
+    if (opened.kind == Named::FollowedLink && !opened.linkOnTheWay.empty()) {
+        logLine(log, {L"could not move ", source, L": ", linkReason(opened)});
+        return MoveResult::Failed;
+    }
     if (opened.kind == Named::FollowedLink) {
         logLine(log, {L"link ", source, L" not moved: it cannot be moved here without moving what it points to"});
         return MoveResult::Failed;
@@ -69,7 +73,7 @@ MoveResult moveEntry(const std::wstring& source, const std::wstring& destination
                 all = moveEntry(concat({source, L"\\", entry.name}), concat({destination, L"\\", entry.name}), existing, log,
                                 receiving.get(), depth + 1) == MoveResult::Moved &&
                       all;
-            if (all) removeEmptyFolder(source);
+            if (all) deleteEmptyFolder(source);
             return all ? MoveResult::Moved : MoveResult::Failed;
         }
         if (!deleteTree(destination, log)) return MoveResult::Failed;
@@ -78,6 +82,19 @@ MoveResult moveEntry(const std::wstring& source, const std::wstring& destination
                                                              : renameOpened(opened.handle.get(), destination);
     if (renamed) return MoveResult::Moved;
     const DWORD error = ::GetLastError();
+    if (error == ERROR_NOT_SAME_DEVICE && opened.kind == Named::Object && !opened.isFolder() && into != nullptr &&
+        into->byHandle()) {
+        // A file goes across volumes through handles: read from the one that was checked,
+        // written new into the held folder (never over what stands there), then deleted.
+        const NamedObject readable = openNamed(source, GENERIC_READ | DELETE);
+        if (readable.kind == Named::Object && into->copyInto(readable.handle.get(), leafName(destination))) {
+            if (!deleteOpened(readable.handle.get(), readable.attributes))
+                logLine(log, {L"moved ", source, L", but parts of it could not be deleted there"});
+            return MoveResult::Moved;
+        }
+        logLine(log, {L"could not move ", source, L" to ", destination, L" (error ", toDecimal(::GetLastError()), L")"});
+        return MoveResult::Failed;
+    }
     if (error == ERROR_NOT_SAME_DEVICE && opened.kind == Named::Object) {
         opened.handle.reset();
         return acrossVolumes(source, destination, log);

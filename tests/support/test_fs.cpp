@@ -56,11 +56,44 @@ bool runUnix(const std::string& program, const std::string& arguments, const std
     return false;
 }
 
+// Whether anything, a dangling link included, stands at the path.
+bool standsThere(const std::wstring& path) {
+    WIN32_FIND_DATAW data;
+    const unique_hfind found(FindFirstFileW(prefixedPath(path).c_str(), &data));
+    return found.is_valid();
+}
+
 }  // namespace
 
-bool makeUnixLink(const std::wstring& link, const std::wstring& target) {
+bool makeUnixLink(const std::wstring& link, const std::wstring& target, LinkFolder folder) {
     const std::string from = unixPath(target), at = unixPath(link);
-    return !from.empty() && !at.empty() && runUnix("/bin/ln", "-s " + from + " " + at, link, true);
+    if (from.empty() || at.empty()) return false;
+    if (folder == LinkFolder::AsItIs) return runUnix("/bin/ln", "-s " + from + " " + at, link, true);
+    // One command: the link appears only once its folder's mode has changed, and the
+    // test waits for the link.
+    const std::string in = unixPath(parentFolder(link));
+    return !in.empty() && runUnix("/bin/sh", "-c \"chmod o+w " + in + " && ln -s " + from + " " + at + "\"", link, true);
+}
+
+bool makeUnixLinks(const std::vector<PlannedLink>& links) {
+    if (links.empty()) return true;
+    std::string script;
+    for (const auto& planned : links) {
+        const std::string at = unixPath(planned.link), to = unixPath(planned.target), in = unixPath(parentFolder(planned.link));
+        if (at.empty() || to.empty() || in.empty()) return false;
+        if (planned.folder == LinkFolder::EveryoneWrites) script += "chmod o+w " + in + " && ";
+        script += "rm -rf " + at + " && ln -s " + to + " " + at + " && ";
+    }
+    // A mark of its own appears last: once it is there, every link is.
+    static int made = 0;
+    const std::wstring mark = L"C:\\tw-links-made-" + std::to_wstring(++made);
+    DeleteFileW(mark.c_str());
+    const std::string markAt = unixPath(L"C:\\") + "/tw-links-made-" + std::to_string(made);
+    script += "touch " + markAt;
+    const bool ran = runUnix("/bin/sh", "-c \"" + script + "\"", mark, true);
+    const bool there = GetFileAttributesW(mark.c_str()) != INVALID_FILE_ATTRIBUTES;
+    DeleteFileW(mark.c_str());
+    return ran && there;
 }
 
 bool changeUnixMode(const std::wstring& path, const std::string& change) {
@@ -68,12 +101,16 @@ bool changeUnixMode(const std::wstring& path, const std::string& change) {
     return !at.empty() && runUnix("/bin/chmod", change + " " + at, path, true);
 }
 
+// Nothing is started for a path where nothing stands: a Unix process that Wine cannot
+// wait for could otherwise run late and take what a test puts there next.
 bool removeUnixLink(const std::wstring& link) {
+    if (!standsThere(link)) return true;
     const std::string at = unixPath(link);
     return !at.empty() && runUnix("/bin/rm", "-f " + at, link, false);
 }
 
 bool removeUnixTree(const std::wstring& path) {
+    if (!standsThere(path)) return true;
     const std::string at = unixPath(path);
     return !at.empty() && runUnix("/bin/rm", "-rf " + at, path, false);
 }

@@ -25,9 +25,22 @@ private:
 // Removes the tree; a link to a folder goes itself (Wine shows links to files as plain
 // files: a test removes those with removeUnixLink first).
 void removeTree(const std::wstring& path);
+// Who may write the folder a link is made in: as it is (only this account, which the
+// library trusts, as it trusts an administrator's relocation), or every account (so that
+// any user could have made the link; Wine shows o+w as Everyone may write).
+enum class LinkFolder { AsItIs, EveryoneWrites };
 // A Unix symbolic link at the path to the target, as a user would plant one (Wine's own
 // calls make none); the link's folder and the target must exist. Paths without spaces.
-bool makeUnixLink(const std::wstring& link, const std::wstring& target);
+// With EveryoneWrites the folder's mode is changed in the same Unix command, before the
+// link appears.
+bool makeUnixLink(const std::wstring& link, const std::wstring& target, LinkFolder folder = LinkFolder::AsItIs);
+// Many links in one Unix command (each Unix process costs seconds under Wine): whatever
+// stands at each link's path goes first, and each link's folder gets the mode asked for.
+struct PlannedLink {
+    std::wstring link, target;
+    LinkFolder folder = LinkFolder::AsItIs;
+};
+bool makeUnixLinks(const std::vector<PlannedLink>& links);
 // Runs chmod with the mode change ("o+w") on the path's Unix file; Wine reads a file's
 // access from its mode here. False when chmod could not be started.
 bool changeUnixMode(const std::wstring& path, const std::string& change);

@@ -35,13 +35,14 @@ void clearAll() {
     for (const auto& bin : recycleBins()) removeUnixTree(bin);
 }
 
-// Puts a link where the item's parent, or the folder above it, was; the target has the
-// same shape, so that a path followed through the link would land in it.
+// Puts a link where the item's parent, or the folder above it, was, in a folder that
+// every account can write (so that any user could have made the link); the target has
+// the same shape, so that a path followed through the link would land in it.
 void swapForLink(Swapped swapped) {
     const std::wstring linkAt = swapped == Swapped::Parent ? kRoot + L"\\data\\Cache" : kRoot + L"\\data";
     makeFolder(swapped == Swapped::Parent ? kTarget : kTarget + L"\\Cache");
     removeUnixTree(linkAt);
-    ASSERT_TRUE(makeUnixLink(linkAt, kTarget));
+    ASSERT_TRUE(makeUnixLink(linkAt, kTarget, LinkFolder::EveryoneWrites));
 }
 
 std::vector<MoveOperation> theMove() { return {{kItem, kMovedTo, kMoveFile, L"C:\\", {}}}; }

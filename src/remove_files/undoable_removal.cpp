@@ -8,6 +8,7 @@
 #include "undo/interrupted_runs.h"
 #include "undo/journal_folder.h"
 #include "undo/undo_transaction.h"
+#include "undo/write_ahead_log.h"
 #include "win/command_script.h"
 
 namespace tidewell {
@@ -55,7 +56,10 @@ void removeFilesUndoable(const ActionLog& log) {
         log.line({L"journal ", transaction.journal(), L" written: ", toDecimal(transaction.itemCount()),
                  L" items can be undone"});
     else
-        log.line(L"the removed items stay in the VU_RecycleBin stores; without a journal they cannot be undone");
+        // Each item was named in the write-ahead record before it moved: the commit or the
+        // rollback reads them there.
+        log.line({L"the removed items stay in the VU_RecycleBin stores; the undo record ",
+                  writeAheadFile(transaction.journal()), L" names them for the commit or the rollback"});
     transaction.keep();
 }
 

@@ -358,6 +358,8 @@ bool FileUndoStore::finish() {
         logLine({L"could not delete the store ", location_});
         return false;
     }
+    // An item that could not be deleted by itself went with its store: none is left to name.
+    forgetAll();
     // The base goes with its last store; one that is left empty counts as not finished,
     // so that the journal keeps naming it for the next run.
     const std::wstring base = parentFolder(location_);
@@ -365,12 +367,12 @@ bool FileUndoStore::finish() {
     const bool listed = listFolder(base, entries);
     if (!listed && fileAttributes(base) == INVALID_FILE_ATTRIBUTES &&
         (::GetLastError() == ERROR_FILE_NOT_FOUND || ::GetLastError() == ERROR_PATH_NOT_FOUND))
-        return all;  // gone with another store already
+        return true;  // gone with another store already
     if (!listed || (entries.empty() && !removeEmptyFolder(base))) {
         logLine({L"could not delete the store base ", base, errorText(::GetLastError())});
         return false;
     }
-    return all;
+    return true;
 }
 
 }  // namespace tidewell

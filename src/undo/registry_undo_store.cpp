@@ -156,21 +156,24 @@ bool RegistryUndoStore::finish() {
     if (location_.empty()) return all;
     const auto gone = [](const std::wstring& key) { return RegistryKey(key, IfMissing::Fail).error() == ERROR_FILE_NOT_FOUND; };
     const ParentKey base(location_, KEY_ALL_ACCESS);
-    if (!base.isOpen()) return all && gone(location_);
-    if (!deleteKeyTree(base.key->handle(), base.leaf) && !gone(location_)) {
+    if (!base.isOpen() && !gone(location_)) return false;
+    if (base.isOpen() && !deleteKeyTree(base.key->handle(), base.leaf) && !gone(location_)) {
         logLine({L"could not delete the store key ", location_});
         return false;
     }
+    // A copy that could not be deleted by itself went with its store: none is left to name.
+    forgetAll();
+    if (!base.isOpen()) return true;
     // "VU_RecycleBin" goes only when no other store is left in it; one left empty is not finished.
     const std::wstring storeBase = splitAtLastBackslash(location_).parent;
     const ParentKey software(storeBase, KEY_ALL_ACCESS);
-    if ((software.isOpen() && software.key->deleteSubkey(software.leaf)) || gone(storeBase)) return all;
+    if ((software.isOpen() && software.key->deleteSubkey(software.leaf)) || gone(storeBase)) return true;
     const RegistryKey remaining(storeBase, IfMissing::Fail);
     DWORD subkeys = 0;
     if (remaining.isOpen() && ::RegQueryInfoKeyW(remaining.handle(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                                  nullptr, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
         subkeys > 0)
-        return all;
+        return true;
     logLine({L"could not delete the store key ", storeBase});
     return false;
 }

@@ -58,6 +58,11 @@ void UndoStore::forget(const std::wstring& path) {
     storedOf_.erase(found);
 }
 
+void UndoStore::forgetAll() {
+    storedOf_.clear();
+    pathOf_.clear();
+}
+
 bool isGuidChildOf(const std::wstring& location, const std::wstring& base) {
     if (base.empty() || location.size() != base.size() + 1 + 38) return false;
     if (::CompareStringOrdinal(location.c_str(), static_cast<int>(base.size()), base.c_str(),

@@ -134,6 +134,8 @@ protected:
     // the leaf when one is given; returns what was recorded.
     std::wstring record(const std::wstring& path, const std::wstring& leaf = {});
     void forget(const std::wstring& path);
+    // Forgets every item: they went with the store's location.
+    void forgetAll();
     // The recorded paths, copied: restoring and discarding forget items as they go.
     std::vector<std::wstring> storedPaths() const;
 

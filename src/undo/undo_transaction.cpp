@@ -128,14 +128,7 @@ UndoTransaction::~UndoTransaction() {
             return;
         case Remaining::None: break;
         }
-        if (!deleteTree(journal_, log_) && fileAttributes(journal_) != INVALID_FILE_ATTRIBUTES) {
-            // A journal left in place would name items that are done by now: it is
-            // written again naming none.
-            clearStores();
-            if (saveJournal()) logLine({L"the journal ", journal_, L" is emptied: the next run finds nothing to do in it"});
-        }
-        deleteTree(pendingFile(journal_), log_);
-        deleteTree(writeAheadFile(journal_), log_);
+        retireJournal();
     } catch (...) {
         // Whatever could not be finished stays on disk.
     }
@@ -374,17 +367,25 @@ UndoTransaction::Remaining UndoTransaction::keepRemainingItems() {
     for (auto& entry : fileStores_) entry.second->disarm();
     for (auto& entry : registryStores_) entry.second->disarm();
     if (!saved) return Remaining::NotRecorded;
-    if (journal_ != leftover) {
-        deleteTree(journal_, log_);
-        deleteTree(pendingFile(journal_), log_);
-        deleteTree(writeAheadFile(journal_), log_);
-    }
+    if (journal_ != leftover) retireJournal();
     if (remaining == 0)
         logLine({L"the journal ", leftover, L" keeps naming the stores that could not be deleted; the next run deletes them"});
     else
         logLine({L"the journal ", leftover, L" keeps the ", toDecimal(static_cast<long long>(remaining)),
                 L" items that could not be ", (restoring_ ? L"put back" : L"deleted"), L"; the next run takes them up"});
     return Remaining::Recorded;
+}
+
+void UndoTransaction::retireJournal() {
+    // The record goes first: a record without its journal is read in the journal's place.
+    const bool recordGone = deleteTree(writeAheadFile(journal_), log_);
+    deleteTree(pendingFile(journal_), log_);
+    if (recordGone && deleteTree(journal_, log_)) return;
+    // Left in place, they would name items that are done by now, or named in the leftover
+    // file, as items to put back. The journal, read before the record, is written again
+    // naming none.
+    clearStores();
+    if (saveJournal()) logLine({L"the journal ", journal_, L" is emptied: the next run finds nothing to do in it"});
 }
 
 void UndoTransaction::keep() {

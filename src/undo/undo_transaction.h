@@ -125,6 +125,9 @@ private:
     // written, and the journal and its record must stay as they are.
     enum class Remaining { None, Recorded, NotRecorded };
     Remaining keepRemainingItems();
+    // Deletes the write-ahead record and then the journal, whose items are done or named in
+    // the leftover file; when either stays, the journal is written again naming nothing.
+    void retireJournal();
     void attach(UndoStore& store);
     // Whether every file store's location is still the library's own; when not, the
     // journal and its record are kept and nothing of them is acted on.

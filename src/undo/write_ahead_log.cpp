@@ -51,9 +51,16 @@ bool WriteAheadLog::beforeLocation(const UndoStore& store, const std::wstring& l
 }
 
 bool WriteAheadLog::append(const std::vector<unsigned char>& bytes) {
-    DWORD written = 0;
-    return seamWriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written) &&
-           written == bytes.size();
+    // Nothing more is appended after a write that failed: a reader stops at the record
+    // it may have cut short, and the items of later records would be named nowhere.
+    if (failedWith_ == ERROR_SUCCESS) {
+        DWORD written = 0;
+        const BOOL wrote = seamWriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written);
+        if (wrote && written == bytes.size()) return true;
+        failedWith_ = wrote || ::GetLastError() == ERROR_SUCCESS ? static_cast<DWORD>(ERROR_DISK_FULL) : ::GetLastError();
+    }
+    ::SetLastError(failedWith_);
+    return false;
 }
 
 ReadOutcome readWriteAhead(const std::wstring& path, WriteAheadContents& contents, DWORD& error) {

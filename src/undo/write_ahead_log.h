@@ -31,6 +31,8 @@ public:
     // Creates the file new, protected, never through a link; false when it cannot (an
     // earlier one still there, or no access).
     bool create(const std::wstring& path, const std::wstring& owner);
+    // Appends the item's record; false, with the error set, when it cannot, and for every
+    // record after a write that failed.
     bool beforeItem(const UndoStore& store, const std::wstring& path, const std::wstring& item) override;
     // Written as a record with an empty path.
     bool beforeLocation(const UndoStore& store, const std::wstring& location) override;
@@ -39,6 +41,7 @@ public:
 private:
     bool append(const std::vector<unsigned char>& bytes);
     unique_hfile file_;
+    DWORD failedWith_ = ERROR_SUCCESS;
 };
 
 // Reads the file as an interrupted run left it: a record cut short at the end is left

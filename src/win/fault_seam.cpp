@@ -21,13 +21,15 @@ bool fillsTheDisk(SeamCall call) {
     return call == SeamCall::Create || call == SeamCall::Write || call == SeamCall::Rename;
 }
 
-bool armedHere(SeamCall call) {
+bool armedHere() {
     if (seam.plan.position <= 0) return false;
-    if (seam.plan.diskFullAfter && seam.counted > seam.plan.position && seam.failures > 0 && fillsTheDisk(call))
-        return true;
     return seam.counted == seam.plan.position ||
            (seam.plan.repeat == SeamRepeat::FromThenOn && seam.counted > seam.plan.position);
 }
+
+// Once a diskFullAfter plan's fault is made, every call that needs room fails, of whatever
+// kind the plan counts.
+bool diskIsFull(SeamCall call) { return seam.plan.diskFullAfter && seam.failures > 0 && fillsTheDisk(call); }
 
 }  // namespace
 
@@ -43,10 +45,12 @@ DWORD seamFaultError(SeamFault fault) {
 }
 
 bool seamFails(SeamCall call) {
-    if (!counts(call)) return false;
-    ++seam.counted;
+    const bool counted = counts(call);
+    if (counted) ++seam.counted;
     // A short write is a fault of writes only; elsewhere the position passes.
-    if (!armedHere(call) || (seam.plan.fault == SeamFault::ShortWrite && call != SeamCall::Write)) return false;
+    if (!diskIsFull(call) &&
+        (!counted || !armedHere() || (seam.plan.fault == SeamFault::ShortWrite && call != SeamCall::Write)))
+        return false;
     const bool diskNowFull = seam.failures > 0 && seam.plan.diskFullAfter;
     seam.diskFull = diskNowFull;
     ++seam.failures;

@@ -3,10 +3,12 @@
 // real installation. It is built for the tests only; the shipped DLLs have no way to arm
 // the seam.
 //
-//   TIDEWELL_TEST_FAULT=<kind>,<position>,<fault>[,on]
+//   TIDEWELL_TEST_FAULT=<kind>,<position>,<fault>[,on|full]
 //   kind: any open create write read rename delete copy list attributes registry
 //   fault: disk-full access-denied sharing-violation path-not-found short-write
 //   on: every call from the position on fails (a disk that stays full), not only that one
+//   full: once the fault is made, every later create, write and rename fails with a full
+//   disk, whatever its kind (deletes still go through)
 //   end: the process ends at that call, as a killed custom-action host does
 //   TIDEWELL_TEST_FAULT_MARK=<file>: written when the fault is made; while it exists the
 //   seam stays off, so that the fault is made in one action of the installation only
@@ -106,7 +108,9 @@ struct ArmFromEnvironment {
         if (end) plan.fault = SeamFault::AccessDenied;
         if (count < 3 || !parseKind(fields[0], plan) || (!end && !parseFault(fields[2], plan.fault)) || plan.position <= 0)
             return;
+        if (!fields[3].empty() && fields[3] != L"on" && fields[3] != L"full") return;
         plan.repeat = fields[3] == L"on" ? tidewell::SeamRepeat::FromThenOn : tidewell::SeamRepeat::Once;
+        plan.diskFullAfter = fields[3] == L"full";
         plan.then = end ? markAndEnd : markFaultMade;
         tidewell::armFaultSeam(plan);
     }

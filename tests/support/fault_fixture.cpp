@@ -86,14 +86,24 @@ ActionData removalList() {
     return data;
 }
 
-void removeUndoable(const ActionLog& log) {
+namespace {
+enum class JournalAtTheEnd { Written, NotWritten };
+
+void runUndoableRemoval(const ActionLog& log, JournalAtTheEnd journal) {
     UndoTransaction transaction(nullptr, &log, kFaultJournal);
     if (!transaction.beginWriteAhead(kFaultOwner)) return;
     RemovalWorker worker(log);
     worker.load(removalList());
     worker.run(&transaction);
-    transaction.saveJournal();
+    if (journal == JournalAtTheEnd::Written) transaction.saveJournal();
     transaction.keep();
+}
+}  // namespace
+
+void removeUndoable(const ActionLog& log) { runUndoableRemoval(log, JournalAtTheEnd::Written); }
+
+void removeUndoableEndingBeforeTheJournal(const ActionLog& log) {
+    runUndoableRemoval(log, JournalAtTheEnd::NotWritten);
 }
 
 void rollBackRemoval(const ActionLog& log) {

@@ -35,6 +35,9 @@ std::vector<std::string> leftBehind();
 // The undoable removal of the whole tree and of files\*.dat, and its rollback.
 ActionData removalList();
 void removeUndoable(const ActionLog& log);
+// The same removal ended before its journal is written (a host ended there): its rollback
+// reads the items from the write-ahead record alone.
+void removeUndoableEndingBeforeTheJournal(const ActionLog& log);
 void rollBackRemoval(const ActionLog& log);
 // The backup's items: the tree, one file, the registry key.
 std::vector<PersistentItem> backupItems();

@@ -183,6 +183,8 @@ const std::vector<Scenario>& scenarios() {
           step([](const ActionLog& log) { runMoves(log, &MoveExecutor::undo); })},
          [](const ActionLog& log) { runMoves(log, &MoveExecutor::undo); }, Ending::AsLaidDown},
         {"registry removal at commit", {step(removeRegistry)}, nullptr, Ending::RemovedWhereSaid},
+        {"undoable removal ended before its journal, then rollback",
+         {step(removeUndoableEndingBeforeTheJournal), step(rollBackRemoval)}, rollBackRemoval, Ending::AsLaidDown},
     };
     return all;
 }
@@ -297,7 +299,7 @@ std::string describe(const std::vector<std::string>& failures, const std::vector
 // The tests' names, one per scenario, in the order of scenarios().
 const char* const kScenarioTests[] = {"UndoableRemovalThenRollback", "UndoableRemovalThenCommit", "PermanentRemoval",
                                       "BackupThenRestore",           "BackupThenDiscard",         "MoveAndCopyThenRollback",
-                                      "RegistryRemovalAtCommit"};
+                                      "RegistryRemovalAtCommit",     "UndoableRemovalEndedBeforeItsJournalThenRollback"};
 
 class FaultTable : public testing::TestWithParam<size_t> {};
 
@@ -394,5 +396,5 @@ TEST_P(FaultThenFullDisk, NothingIsStrandedWhenTheLeftoverCannotBeWritten) {
 }
 
 // The scenarios whose last step takes up what the first one left.
-INSTANTIATE_TEST_SUITE_P(Scenarios, FaultThenFullDisk, testing::Values<size_t>(0, 1, 3, 4, 5),
+INSTANTIATE_TEST_SUITE_P(Scenarios, FaultThenFullDisk, testing::Values<size_t>(0, 1, 3, 4, 5, 7),
                          [](const testing::TestParamInfo<size_t>& info) { return std::string(kScenarioTests[info.param]); });

@@ -216,7 +216,8 @@ std::wstring journalFolder() {
 
 std::vector<std::wstring> journalFiles() {
     std::vector<std::wstring> found;
-    for (const auto& name : listTree(journalFolder())) found.push_back(journalFolder() + L"\\" + name);
+    for (const auto& name : listTree(journalFolder()))
+        if (name.rfind(L"VUMV_", 0) != 0) found.push_back(journalFolder() + L"\\" + name);
     const std::wstring legacy = journalPath();
     for (const auto& file : {legacy, legacy + L".ahead", legacy + L".new", legacy + L".leftover"})
         if (exists(file)) found.push_back(file);

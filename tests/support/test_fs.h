@@ -65,7 +65,9 @@ std::wstring journalPath(const std::wstring& productCode);
 // That folder (C:\windows\Installer\Tidewell).
 std::wstring journalFolder();
 // Every journal, write-ahead record or leftover record there is: the files in the
-// journal folder and the earlier versions' journal files (what a finished run leaves: none).
+// journal folder and the earlier versions' journal files (what a finished run leaves:
+// none). The move records ("VUMV_<ProductCode>.tmp", which a move to another volume
+// leaves for its rollback until the product's next move) are not among them.
 std::vector<std::wstring> journalFiles();
 void deleteJournalFiles();
 

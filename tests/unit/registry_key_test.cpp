@@ -4,6 +4,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <iostream>
+
 #include "common/text.h"
 #include "win/registry_key.h"
 #include "test_fs.h"
@@ -311,6 +314,111 @@ TEST(RegistryKey, AKeyCopyNeverFollowsALink) {
     links.expectTargetUntouched();
     regDeleteLink(HKEY_CURRENT_USER, links.base + L"\\Source\\inside");
     regDeleteLink(HKEY_CURRENT_USER, links.base + L"\\Into\\Copied");
+}
+
+namespace {
+
+// base\k\k\...: a chain of the given number of keys below base, with a value at the bottom.
+bool buildChain(const std::wstring& base, int levels) {
+    unique_hkey key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, base.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kLibraryView, nullptr, key.put(),
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    for (int level = 0; level < levels; ++level) {
+        unique_hkey next;
+        if (RegCreateKeyExW(key.get(), L"k", 0, nullptr, 0, KEY_ALL_ACCESS | kLibraryView, nullptr, next.put(), nullptr) !=
+            ERROR_SUCCESS)
+            return false;
+        key = std::move(next);
+    }
+    return RegSetValueExW(key.get(), L"bottom", 0, REG_SZ, reinterpret_cast<const BYTE*>(L"b"), 4) == ERROR_SUCCESS;
+}
+
+std::wstring chainBottom(const std::wstring& base, int levels) {
+    std::wstring key = base;
+    for (int level = 0; level < levels; ++level) key += L"\\k";
+    return key;
+}
+
+// The stack a call uses, measured on a thread of its own with the default reserve of a
+// thread (1 MB): the stack below the measuring frame is filled with a pattern first, and
+// the deepest byte that changed tells how far the call went.
+struct StackRun {
+    std::function<void()> call;
+    size_t used = 0;
+};
+constexpr size_t kPainted = 640 * 1024;
+
+DWORD WINAPI runOnPaintedStack(void* parameter) {
+    auto* run = static_cast<StackRun*>(parameter);
+    volatile unsigned char here = 0;
+    auto* top = reinterpret_cast<volatile unsigned char*>(reinterpret_cast<uintptr_t>(&here) - 1024);
+    // Downward, one byte after the other, so that each page is reached after the one above.
+    for (size_t i = 0; i < kPainted; ++i) top[-static_cast<ptrdiff_t>(i)] = 0xA5;
+    run->call();
+    size_t deepest = kPainted;
+    while (deepest > 0 && top[-static_cast<ptrdiff_t>(deepest - 1)] == 0xA5) --deepest;
+    run->used = deepest + 1024;
+    return 0;
+}
+
+size_t stackUsedBy(std::function<void()> call) {
+    StackRun run{std::move(call)};
+    const unique_handle thread(
+        CreateThread(nullptr, 1 << 20, runOnPaintedStack, &run, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr));
+    if (!thread || WaitForSingleObject(thread.get(), 120000) != WAIT_OBJECT_0) return 0;
+    return run.used;
+}
+
+}  // namespace
+
+// The key walks go kDeepestKey keys deep (as deep as Windows nests keys) and no deeper:
+// a deeper tree is not copied, and its deletion leaves the keys below the bound (and
+// above them) in place. At the bound, a walk's stack stays far below the 1 MB a thread
+// reserves by default (the installer's action thread included); the figures are printed.
+TEST(RegistryKey, KeyWalksStopAtTheirBoundWithinTheStack) {
+    const std::wstring base = kBase + L"Deep";
+    regDeleteTree(HKEY_CURRENT_USER, base);
+    regSetString(HKEY_CURRENT_USER, base + L"Copy", L"", L"");
+    const RegistryKey parent(HKEY_CURRENT_USER, kBase.substr(0, kBase.rfind(L'\\')), IfMissing::Fail, KEY_ALL_ACCESS);
+    const std::wstring leaf = kBase.substr(kBase.rfind(L'\\') + 1) + L"Deep";
+    ASSERT_TRUE(parent.isOpen());
+    struct Walk {
+        const char* what;
+        std::function<bool()> run;
+    } walks[] = {
+        {"copy", [&] {
+             const RegistryKey copy(HKEY_CURRENT_USER, base + L"Copy", IfMissing::Create);
+             const KeyCopy made = copyKeyTree(parent.handle(), leaf, copy.handle());
+             regDeleteTree(HKEY_CURRENT_USER, base + L"Copy\\k");
+             EXPECT_TRUE(made.copied() || made.error == kTooDeepError) << made.error;
+             return made.copied();
+         }},
+        {"deletion", [&] { return deleteKeyTree(parent.handle(), leaf); }},
+    };
+    for (const auto& walk : walks) {
+        SCOPED_TRACE(walk.what);
+        ASSERT_TRUE(buildChain(base, kDeepestKey + 1));
+        EXPECT_FALSE(walk.run()) << "a tree deeper than the bound";
+        EXPECT_TRUE(regValueExists(HKEY_CURRENT_USER, chainBottom(base, kDeepestKey + 1), L"bottom"));
+        regDeleteTree(HKEY_CURRENT_USER, base);
+
+        size_t used[2] = {};
+        const int levels[2] = {1, kDeepestKey};
+        for (int i = 0; i < 2; ++i) {
+            ASSERT_TRUE(buildChain(base, levels[i]));
+            bool walked = false;
+            used[i] = stackUsedBy([&] { walked = walk.run(); });
+            EXPECT_TRUE(walked) << levels[i] << " levels";
+            regDeleteTree(HKEY_CURRENT_USER, base);
+        }
+        ASSERT_GT(used[0], 0u);
+        const size_t perLevel = (used[1] - used[0]) / (kDeepestKey - 1);
+        std::cout << "[ stack    ] " << walk.what << ": " << used[0] << " bytes at 1 level, " << used[1] << " at "
+                  << kDeepestKey << " levels, " << perLevel << " bytes per level\n";
+        EXPECT_LT(used[1], 256u * 1024) << "a quarter of the thread's reserve";
+    }
+    regDeleteTree(HKEY_CURRENT_USER, base + L"Copy");
 }
 
 TEST(RegistryKey, TreeDeletionStaysInTheViewTheParentWasOpenedIn) {

@@ -12,6 +12,7 @@
 
 #include "common/unique_any.h"
 #include "win/user_process.h"
+#include "child_run.h"
 #include "scoped_variable.h"
 
 using namespace tidewell;
@@ -30,25 +31,6 @@ std::wstring selfPath() {
 
 std::wstring childLine(const std::wstring& self, const wchar_t* test) {
     return L"\"" + self + L"\" --gtest_also_run_disabled_tests --gtest_filter=UserProcessBounds.DISABLED_" + test;
-}
-
-// Starts a child of this program; with inheritance its standard handles go along.
-unique_handle startChild(const wchar_t* test, BOOL inherit) {
-    const std::wstring self = selfPath();
-    std::wstring line = childLine(self, test);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof startup;
-    if (inherit) {
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    }
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(self.c_str(), line.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, &process))
-        return {};
-    const unique_handle thread(process.hThread);
-    return unique_handle(process.hProcess);
 }
 
 void writeOut(const std::string& text) {
@@ -77,7 +59,8 @@ TEST(UserProcessBounds, DISABLED_HoldsTheOutputAWhile) {
 
 // Ends at once, leaving a child that inherited its output and names itself there.
 TEST(UserProcessBounds, DISABLED_LeavesAChildHoldingTheOutput) {
-    const unique_handle child = startChild(L"HoldsTheOutputAWhile", TRUE);
+    const unique_handle child = test::startChild(L"UserProcessBounds", L"HoldsTheOutputAWhile", nullptr, L"",
+                                                test::ChildHandles::Inherited);
     if (!child) ExitProcess(2);
     writeOut(kGrandchildMark + std::to_string(GetProcessId(child.get())) + "\n");
     ExitProcess(0);
@@ -96,7 +79,7 @@ TEST(UserProcessBounds, DISABLED_HandsItsOutputOutside) {
 }
 
 TEST(UserProcessBounds, NoProgramKeepsTheCallerWaitingOrFillsItsMemory) {
-    const unique_handle holder = startChild(L"HoldsTheOutputAWhile", FALSE);
+    const unique_handle holder = test::startChild(L"UserProcessBounds", L"HoldsTheOutputAWhile", nullptr, L"");
     ASSERT_TRUE(holder.is_valid());
     const test::ScopedVariable holderId(kHolderVariable, std::to_wstring(GetProcessId(holder.get())).c_str());
     struct Case {

@@ -144,18 +144,33 @@ constexpr REGSAM kViewBits = KEY_WOW64_32KEY | KEY_WOW64_64KEY;
 // The view bits asked for, or the library's own view when none are.
 REGSAM withView(REGSAM access) { return (access & kViewBits) ? access : access | viewAccess(RegistryView::Own); }
 
+// Deletes one key without subkeys in the view given; RegDeleteKeyW would pick the view
+// of the process, whatever view its parent handle was opened in. RegDeleteKeyExW is
+// missing only where there is no other view (32-bit XP), and there the view is 0.
+bool deleteKeyInView(HKEY key, const std::wstring& subkey, REGSAM view) {
+    if (view != 0) {
+        if (const auto regDeleteKeyEx = advapiFunction<RegDeleteKeyExFunction>("RegDeleteKeyExW"))
+            return seamRegistry([&] { return regDeleteKeyEx(key, subkey.c_str(), view, 0); }) == ERROR_SUCCESS;
+    }
+    return seamRegistry([&] { return ::RegDeleteKeyW(key, subkey.c_str()); }) == ERROR_SUCCESS;
+}
+
 // Whether a component is opened as itself or, a trusted link, as what it points to.
 enum class LinkOpen { AsItself, Followed };
 
+// Opens (or creates) one key below the parent; made tells whether Create made it new.
 LONG openComponent(HKEY parent, const std::wstring& name, IfMissing ifMissing, REGSAM access, LinkOpen how,
-                   unique_hkey& key) {
+                   unique_hkey& key, bool* made = nullptr) {
     const DWORD asItself = how == LinkOpen::AsItself ? REG_OPTION_OPEN_LINK : 0;
-    return seamRegistry([&] {
+    DWORD disposition = 0;
+    const LONG opened = seamRegistry([&] {
         return ifMissing == IfMissing::Create
                    ? ::RegCreateKeyExW(parent, name.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE | asItself, access,
-                                       nullptr, key.put(), nullptr)
+                                       nullptr, key.put(), &disposition)
                    : ::RegOpenKeyExW(parent, name.c_str(), asItself, access, key.put());
     });
+    if (made) *made = opened == ERROR_SUCCESS && disposition == REG_CREATED_NEW_KEY;
+    return opened;
 }
 
 // A registry link (REG_OPTION_CREATE_LINK), opened as itself, names its target in
@@ -191,6 +206,31 @@ std::vector<std::wstring> components(const std::wstring& subkey) {
 // whether a link they are is trusted.
 constexpr REGSAM kOnTheWay = KEY_QUERY_VALUE | READ_CONTROL;
 
+// The keys of one walk, each held while the walk goes on, and which of them it made.
+struct Walked {
+    struct Key {
+        std::wstring name;
+        unique_hkey key;
+        bool made = false;
+    };
+    HKEY root;
+    REGSAM view;
+    std::vector<Key> keys;
+
+    HKEY last() const { return keys.empty() ? root : keys.back().key.get(); }
+    // A walk that failed takes back the keys it made (the deepest first), so that a
+    // failure leaves the registry as it found it.
+    LONG fail(LONG error) {
+        for (size_t i = keys.size(); i-- > 0;) {
+            if (!keys[i].made) continue;
+            keys[i].key.reset();
+            deleteKeyInView(i == 0 ? root : keys[i - 1].key.get(), keys[i].name, view);
+        }
+        keys.clear();
+        return error;
+    }
+};
+
 // Opens subkey below root one key at a time, each as itself first; a link on the way is
 // followed when trusted and stops the walk otherwise (linkAt then names it). The last key
 // is opened with the access asked for.
@@ -200,30 +240,29 @@ LONG openWalking(HKEY root, const std::wstring& subkey, IfMissing ifMissing, REG
     const std::vector<std::wstring> names = components(subkey);
     if (names.empty())
         return seamRegistry([&] { return ::RegOpenKeyExW(root, nullptr, 0, access, key.put()); });
-    unique_hkey parent;
-    std::wstring walked;
+    Walked walked{root, view, {}};
+    std::wstring path;
     for (size_t i = 0; i < names.size(); ++i) {
         const bool last = i + 1 == names.size();
         const REGSAM wanted = (last ? access | kOnTheWay : kOnTheWay | view) |
                               (ifMissing == IfMissing::Create && !last ? KEY_CREATE_SUB_KEY : 0);
-        const HKEY from = parent ? parent.get() : root;
-        walked += (i == 0 ? L"" : L"\\") + names[i];
-        unique_hkey next;
-        if (const LONG opened = openComponent(from, names[i], ifMissing, wanted, LinkOpen::AsItself, next))
-            return opened;
+        const HKEY from = walked.last();
+        path += (i == 0 ? L"" : L"\\") + names[i];
+        walked.keys.push_back({names[i], {}, false});
+        Walked::Key& next = walked.keys.back();
+        if (const LONG opened = openComponent(from, names[i], ifMissing, wanted, LinkOpen::AsItself, next.key, &next.made))
+            return walked.fail(opened);
         bool link = false;
-        if (const LONG asked = askIsLink(next.get(), link)) return asked;
-        if (link) {
-            if (!parent || !isTrustedLink(parent.get(), next.get())) {
-                linkAt = walked;
-                return kRegistryLinkError;
-            }
-            if (const LONG opened = openComponent(from, names[i], ifMissing, wanted, LinkOpen::Followed, next))
-                return opened;
+        if (const LONG asked = askIsLink(next.key.get(), link)) return walked.fail(asked);
+        if (!link) continue;
+        if (i == 0 || !isTrustedLink(from, next.key.get())) {
+            linkAt = path;
+            return walked.fail(kRegistryLinkError);
         }
-        parent = std::move(next);
+        if (const LONG opened = openComponent(from, names[i], ifMissing, wanted, LinkOpen::Followed, next.key))
+            return walked.fail(opened);
     }
-    key = std::move(parent);
+    key = std::move(walked.keys.back().key);
     return ERROR_SUCCESS;
 }
 
@@ -251,21 +290,6 @@ void RegistryKey::open(HKEY root, const std::wstring& subkey, IfMissing ifMissin
 bool RegistryKey::deleteValue(const std::wstring& name) const {
     return isOpen() && seamRegistry([&] { return ::RegDeleteValueW(handle(), name.c_str()); }) == ERROR_SUCCESS;
 }
-
-namespace {
-
-// Deletes one key without subkeys in the view given; RegDeleteKeyW would pick the view
-// of the process, whatever view its parent handle was opened in. RegDeleteKeyExW is
-// missing only where there is no other view (32-bit XP), and there the view is 0.
-bool deleteKeyInView(HKEY key, const std::wstring& subkey, REGSAM view) {
-    if (view != 0) {
-        if (const auto regDeleteKeyEx = advapiFunction<RegDeleteKeyExFunction>("RegDeleteKeyExW"))
-            return seamRegistry([&] { return regDeleteKeyEx(key, subkey.c_str(), view, 0); }) == ERROR_SUCCESS;
-    }
-    return seamRegistry([&] { return ::RegDeleteKeyW(key, subkey.c_str()); }) == ERROR_SUCCESS;
-}
-
-}  // namespace
 
 bool RegistryKey::deleteSubkey(const std::wstring& name) const { return isOpen() && deleteKeyInView(handle(), name, view_); }
 

@@ -32,6 +32,17 @@ Names networkStoreFiles() {
     return files;
 }
 
+// The folder's "data" backed up at installation (the user's script copies it), the backup
+// discarded at uninstallation.
+void backUpNetworkData(Package& package, const TestFolder& folder) {
+    package.property(L"TWNET", folder.path())
+        .component(L"Main")
+        .rows(L"VU_PersistentData", {{L"net", L"0", L"1", L"[TWNET]\\data"}})
+        .withKit()
+        .kitSequence(L"VU_BackupImmediate")
+        .kitSequence(L"VU_BackupCleanup", L"REMOVE~=\"ALL\"");
+}
+
 }  // namespace
 
 // A network file held open without delete sharing cannot be moved: the script says so,
@@ -107,12 +118,7 @@ TEST(UserScript, AnXcopyPlantedOnTheShareDoesNotRun) {
         for (const wchar_t* name : {L"xcopy.bat", L"xcopy.cmd"})
             writeFile(place + L"\\" + name, "@echo planted > \"" + toUtf8(mark) + "\"\r\n@exit /b 0\r\n");
     Package package(L"user-script-planted");
-    package.property(L"TWNET", folder.path())
-        .component(L"Main")
-        .rows(L"VU_PersistentData", {{L"net", L"0", L"1", L"[TWNET]\\data"}})
-        .withKit()
-        .kitSequence(L"VU_BackupImmediate")
-        .kitSequence(L"VU_BackupCleanup", L"REMOVE~=\"ALL\"");
+    backUpNetworkData(package, folder);
     const RunResult result = package.install();
     ASSERT_EQ(0u, result.code);
     EXPECT_TRUE(result.logHas(L"the script ended with status 0: 1 of 1 items arrived"));
@@ -194,12 +200,7 @@ TEST(UserScript, ASeizedFloodedAndHeldOutputKeepsNoActionWaiting) {
     // Enough files that the copy lasts while the output is seized.
     for (int i = 0; i < 400; ++i) writeFile(folder / (L"data\\f" + std::to_wstring(i) + L".txt"), std::to_string(i));
     Package package(L"user-script-seized");
-    package.property(L"TWNET", folder.path())
-        .component(L"Main")
-        .rows(L"VU_PersistentData", {{L"net", L"0", L"1", L"[TWNET]\\data"}})
-        .withKit()
-        .kitSequence(L"VU_BackupImmediate")
-        .kitSequence(L"VU_BackupCleanup", L"REMOVE~=\"ALL\"");
+    backUpNetworkData(package, folder);
     package.build();
     const unique_handle seizer = startChild(L"UserScript", L"SeizesTheScriptsOutput", nullptr, L"");
     ASSERT_TRUE(seizer.is_valid());

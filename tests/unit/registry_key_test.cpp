@@ -272,6 +272,10 @@ TEST(RegistryKey, ALinkOnTheWayIsFollowedOnlyWhenTrustedAccountsAloneCouldHaveMa
         EXPECT_FALSE(deleteKeyTree(base.handle(), L"Open\\link\\Inner")) << "a deletion below the link";
     }
     links.expectTargetUntouched();
+    // The system's own: HKLM\Software\Classes of the 32-bit view is reached through the
+    // link Software\Wow6432Node\Classes (in this prefix as on 64-bit Windows).
+    const RegistryKey classes(HKEY_LOCAL_MACHINE, L"Software\\Classes", IfMissing::Fail, KEY_WOW64_32KEY);
+    EXPECT_TRUE(classes.isOpen()) << classes.error();
 }
 
 // Inside a copied tree no link is followed either way: one in the source is left out and

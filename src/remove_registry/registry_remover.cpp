@@ -16,6 +16,15 @@ std::wstring viewNote(RegistryView view) {
     return name.empty() ? name : concat({L" (", name, L")"});
 }
 
+// The end of a line for a key that could not be opened: the registry link that stopped
+// it (never followed, so nothing of its target is touched), or the error.
+std::wstring whyNotOpened(const RegistryKey& key, const wchar_t* otherwise) {
+    if (!key.linkOnTheWay().empty())
+        return concat({L": ", rootShortName(key.root()), L"\\", key.linkOnTheWay(), L" on the way is a registry link (error ",
+                       toDecimal(key.error()), L")"});
+    return concat({otherwise, L" (error ", toDecimal(key.error()), L")"});
+}
+
 }  // namespace
 
 // A Key with an empty component is refused, a trailing backslash included. After
@@ -98,8 +107,8 @@ bool RegistryRemover::removeKeyTree(HKEY root, const std::wstring& key, Registry
     const PathParts parts = splitAtLastBackslash(key);
     const RegistryKey parentKey(root, parts.parent, IfMissing::Fail, access);
     if (!parentKey.isOpen()) {
-        log_.line({L"key ", shown, L" not removed: its parent key does not exist or cannot be opened (error ",
-                   toDecimal(parentKey.error()), L")"});
+        log_.line({L"key ", shown, L" not removed",
+                   whyNotOpened(parentKey, L": its parent key does not exist or cannot be opened")});
         return false;
     }
     if (deleteKeyTree(parentKey.handle(), parts.leaf, viewAccess(view))) return true;
@@ -114,8 +123,8 @@ bool RegistryRemover::removeValue(HKEY root, const std::wstring& key, const std:
     if (refusedForEmptyComponent(concat({L"value ", shown}), key)) return false;
     const RegistryKey registryKey(root, key, IfMissing::Fail, KEY_ALL_ACCESS | viewAccess(view));
     if (!registryKey.isOpen()) {
-        log_.line({L"value ", shown, L" not removed: its key does not exist or cannot be opened (error ",
-                   toDecimal(registryKey.error()), L")"});
+        log_.line({L"value ", shown, L" not removed",
+                   whyNotOpened(registryKey, L": its key does not exist or cannot be opened")});
         return false;
     }
     if (registryKey.deleteValue(name)) return true;

@@ -203,7 +203,7 @@ bool FileUndoStore::take(const std::wstring& given) {
     return false;
 }
 
-bool FileUndoStore::appendNetworkCommands(const std::wstring& path, const std::wstring& commands,
+bool FileUndoStore::appendNetworkCommands(const std::wstring& path, const ScriptItem& commands,
                                           const wchar_t* outcome, ArrivalReport settle) {
     // The user's account can reach the share; the installer's may not.
     if (script_ != nullptr && script_->add(commands, std::move(settle))) return true;

@@ -36,7 +36,7 @@ private:
     // Puts a network item's commands into the script; false, logged as "network item
     // <path><outcome>: ...", when there is no script or the commands cannot go into it.
     // The settle report hears after the script's run whether the item arrived.
-    bool appendNetworkCommands(const std::wstring& path, const std::wstring& commands, const wchar_t* outcome,
+    bool appendNetworkCommands(const std::wstring& path, const ScriptItem& commands, const wchar_t* outcome,
                                ArrivalReport settle);
     // An existing store base can be used when it is a real folder of a trusted owner;
     // false (logged) otherwise.

@@ -28,7 +28,14 @@ struct ParentKey {
         key = std::make_unique<RegistryKey>(root, parts.parent, IfMissing::Fail, extraAccess);
     }
     bool isOpen() const { return key && key->isOpen(); }
+    // The full path of the registry link that kept the parent closed; empty when none did.
+    std::wstring link() const {
+        if (!key || key->linkOnTheWay().empty()) return {};
+        return concat({rootLongName(key->root()), L"\\", key->linkOnTheWay()});
+    }
 };
+
+std::wstring linkError() { return concat({L" is a registry link (error ", toDecimal(kRegistryLinkError), L")"}); }
 
 }  // namespace
 
@@ -75,6 +82,10 @@ KeptCopy RegistryUndoStore::keepCopy(const std::wstring& path) {
     // Missing only when the key itself cannot be found, looked at a second time.
     const auto missing = [&] { return RegistryKey(path, IfMissing::Fail).error() == ERROR_FILE_NOT_FOUND; };
     if (!source.isOpen()) {
+        if (!source.link().empty()) {
+            logLine({L"registry item ", path, L" not copied: ", source.link(), linkError()});
+            return {Copied::Link};
+        }
         if (source.key && source.key->error() == ERROR_FILE_NOT_FOUND && missing()) {
             logLine({L"registry item ", path, L" not copied: it does not exist"});
             return {Copied::Missing};
@@ -90,20 +101,30 @@ KeptCopy RegistryUndoStore::keepCopy(const std::wstring& path) {
         logLine({L"registry item ", path, L" not copied: its record cannot be written"});
         return {Copied::Failed, ERROR_WRITE_FAULT};
     }
-    DWORD error = ERROR_SUCCESS;
+    KeyCopy copied;
     {
         const RegistryKey copy(item, IfMissing::Create);
-        if (copy.isOpen() && copyKeyTree(source.key->handle(), source.leaf, copy.handle())) return {Copied::Whole};
-        error = copy.isOpen() ? ::GetLastError() : static_cast<DWORD>(copy.error());
+        copied = copy.isOpen() ? copyKeyTree(source.key->handle(), source.leaf, copy.handle())
+                               : KeyCopy{KeyCopyResult::Failed, copy.error()};
+    }
+    if (copied.copied()) {
+        if (copied.linksLeftOut > 0)
+            logLine({L"registry item ", path, L": ", toDecimal(static_cast<long long>(copied.linksLeftOut)),
+                     L" registry links inside it were left out"});
+        return {Copied::Whole};
     }
     const ParentKey numbered(splitAtLastBackslash(item).parent, KEY_ALL_ACCESS);
     if (numbered.isOpen()) deleteKeyTree(numbered.key->handle(), numbered.leaf);
     forget(path);
+    if (copied.result == KeyCopyResult::SourceIsLink) {
+        logLine({L"registry item ", path, L" not copied: it", linkError()});
+        return {Copied::Link};
+    }
     if (missing()) {
         logLine({L"registry item ", path, L" not copied: it does not exist"});
         return {Copied::Missing};
     }
-    if (error == ERROR_SUCCESS) error = ERROR_CANTREAD;
+    const DWORD error = copied.error != ERROR_SUCCESS ? static_cast<DWORD>(copied.error) : ERROR_CANTREAD;
     logLine({L"registry item ", path, L" not copied: it cannot be read (error ", toDecimal(error), L")"});
     return {Copied::Failed, error};
 }
@@ -124,17 +145,25 @@ bool RegistryUndoStore::restoreItem(const std::wstring& path) {
         logLine({L"could not restore ", path, L": the store key ", found->second, L" cannot be opened"});
         return false;
     }
+    // Opened key by key: nothing is written through a registry link put on the way (or
+    // at the key) since the backup.
     const RegistryKey original(path, IfMissing::Create, KEY_ALL_ACCESS);
     if (!original.isOpen()) {
-        logLine({L"could not restore ", path, L": the key cannot be created or opened for writing"});
+        if (!original.linkOnTheWay().empty())
+            logLine({L"could not restore ", path, L": ", rootLongName(original.root()), L"\\", original.linkOnTheWay(),
+                     linkError(), L"; the copy stays in ", found->second});
+        else
+            logLine({L"could not restore ", path, L": the key cannot be created or opened for writing"});
         return false;
     }
-    if (copyKeyTree(copy.key->handle(), copy.leaf, original.handle())) {
+    const KeyCopy copied = copyKeyTree(copy.key->handle(), copy.leaf, original.handle());
+    if (copied.copied()) {
         // Back in place: the copy goes with the store's key.
         forget(path);
         return true;
     }
-    logLine({L"could not restore ", path, L" completely; the copy stays in ", found->second});
+    logLine({L"could not restore ", path, L" completely (error ", toDecimal(copied.error), L"); the copy stays in ",
+             found->second});
     return false;
 }
 

@@ -3,11 +3,9 @@
 #include <windows.h>
 
 #include "common/text.h"
-#include "common/unique_any.h"
-#include "win/fault_seam.h"
-#include "win/folder_tree.h"
-#include "win/guid_text.h"
 #include "win/paths.h"
+#include "win/script_file.h"
+#include "win/tree_copy.h"
 #include "win/user_process.h"
 
 namespace tidewell {
@@ -19,10 +17,11 @@ std::wstring knownWindowsFolder() {
     return folder.empty() ? std::wstring(L"C:\\Windows") : folder;
 }
 
-std::wstring shell() { return concat({knownWindowsFolder(), L"\\system32\\cmd.exe"}); }
+// A program of the system folder by its full path: cmd.exe looks for a bare name in the
+// current folder first, and the script must run no program that someone put elsewhere.
+std::wstring systemProgram(const wchar_t* name) { return concat({knownWindowsFolder(), L"\\system32\\", name}); }
 
-// The line that item subroutines' arrivals are told by, followed by the item number.
-constexpr const wchar_t* kArrivedMark = L"tidewell-arrived ";
+std::wstring shell() { return systemProgram(L"cmd.exe"); }
 
 // No AutoRun commands (/D), no delayed expansion that would read "!" in a path (/V:OFF);
 // /S keeps the quotes around the script path whatever characters it holds.
@@ -42,58 +41,60 @@ std::wstring quote(const std::wstring& text) {
     return concat({result, L"\""});
 }
 
-struct Parts {
-    std::wstring parent;  // with a trailing backslash
-    std::wstring leaf;    // without one
-};
-
-Parts splitSource(const std::wstring& source) {
-    Parts parts{parentFolder(source), {}};
-    ensureTrailingBackslash(parts.parent);
-    parts.leaf = source.size() > parts.parent.size() ? source.substr(parts.parent.size()) : std::wstring();
-    removeTrailingBackslash(parts.leaf);
-    return parts;
-}
-
-// The start that move and copy commands share: the destination, with a trailing
-// backslash and a "mkdir" line when it is to be created.
-struct CommandStart {
-    Parts parts;
-    std::wstring target;
-    std::wstring text;
-};
-
-CommandStart startCommands(const std::wstring& source, const std::wstring& destination, DestinationFolder folder) {
-    CommandStart start{splitSource(source), destination, {}};
-    if (folder == DestinationFolder::Create) {
-        ensureTrailingBackslash(start.target);
-        start.text = concat({L"mkdir ", quote(start.target), L"\r\n"});
-    }
-    return start;
-}
-
 std::wstring withBackslash(std::wstring path) {
     ensureTrailingBackslash(path);
     return path;
 }
 
-// Enters the source's parent. cmd.exe in Wine 8 runs the right side of "||" and "&&"
-// whatever the left side did, so the guard is the status pushd sets: 0 when it entered
-// the folder, 1 when not (Windows clears it on success too). Without the guard, the
-// relative names below would act in whatever folder the script happens to be in.
-std::wstring enterParent(const Parts& parts) {
-    return concat({L"pushd ", quote(parts.parent), L"\r\nif errorlevel 1 exit /b 1\r\n"});
+// The start that move and copy commands share: the source without a trailing backslash,
+// its leaf, the destination (with a trailing backslash and a "mkdir" line when it is to
+// be created) and the leaf's place in it.
+struct CommandStart {
+    std::wstring source;
+    std::wstring leaf;
+    std::wstring target;
+    std::wstring arrived;
+    std::wstring text;
+};
+
+CommandStart startCommands(const std::wstring& source, const std::wstring& destination, DestinationFolder folder) {
+    CommandStart start{source, {}, destination, {}, {}};
+    removeTrailingBackslash(start.source);
+    start.leaf = leafName(start.source);
+    if (folder == DestinationFolder::Create) {
+        ensureTrailingBackslash(start.target);
+        start.text = concat({L"mkdir ", quote(start.target), L"\r\n"});
+    }
+    start.arrived = withBackslash(start.target) + start.leaf;
+    return start;
 }
+
+std::wstring xcopy() { return quote(systemProgram(L"xcopy.exe")); }
 
 // After the fallback xcopy of a folder that is still there: its deletion, only when xcopy
-// succeeded. "del /S" is given the folder's own entries ("leaf\*"): with the bare leaf it
-// would delete files of that name in every subfolder of the current folder, the
-// destination's copy included.
-std::wstring deleteAfterCopy(const std::wstring& leaf) {
-    return concat({L"if exist ", quote(concat({leaf, L"\\*"})), L" if not errorlevel 1 (del /Q /F /S ", quote(concat({leaf, L"\\*"})),
-           L" & rmdir /Q /S ", quote(leaf), L")\r\n"});
+// succeeded. "del /S" is given the folder's own entries ("folder\*"), and the folder goes
+// with them.
+std::wstring deleteAfterCopy(const std::wstring& folder) {
+    const std::wstring entries = quote(concat({folder, L"\\*"}));
+    return concat({L"if exist ", entries, L" if not errorlevel 1 (del /Q /F /S ", entries, L" & rmdir /Q /S ",
+                   quote(folder), L")\r\n"});
 }
 
+// A path names nothing any more: the file system says so, not an access it refused.
+bool isGone(const std::wstring& path) {
+    if (fileAttributes(path) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = ::GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool hasArrived(const ScriptItem& item) {
+    switch (item.arrival) {
+    case Arrival::Moved: return isGone(item.source) && fileAttributes(item.arrived) != INVALID_FILE_ATTRIBUTES;
+    case Arrival::Emptied: return isGone(item.source);
+    case Arrival::Copied: return sameTree(item.source, item.arrived);
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -112,71 +113,30 @@ bool toScriptText(const std::wstring& text, std::string& bytes) {
 
 CommandScript::CommandScript(const LogSink* log) : log_(log) {}
 
-CommandScript::~CommandScript() {
-    if (!path_.empty()) ::DeleteFileW(path_.c_str());
-}
-
-bool CommandScript::add(const std::wstring& commands, ArrivalReport report) {
+bool CommandScript::add(const ScriptItem& item, ArrivalReport report) {
     std::string bytes;
-    if (ran_ || !toScriptText(commands, bytes)) {
-        if (log_) log_->line({L"cannot write commands into the script for: ", commands.substr(0, commands.find(L'\r'))});
+    if (ran_ || !toScriptText(item.commands, bytes)) {
+        if (log_)
+            log_->line({L"cannot write commands into the script for: ", item.commands.substr(0, item.commands.find(L'\r'))});
         return false;
     }
-    items_.push_back({commands, std::move(report)});
+    items_.push_back({item, std::move(report)});
     return true;
 }
 
 // Each item is a subroutine, so that its "exit /b" leaves only the item; its output goes
-// to NUL and the main part writes one line for every item that arrived, which is what
-// the run reads back. The exit status counts the items that did not arrive.
+// to NUL. The exit status counts the items that did not arrive by the script's account;
+// the log shows it beside what the library saw.
 std::wstring CommandScript::scriptText() const {
     std::wstring text = L"@echo off\r\nset tidewell_missing=0\r\n";
     for (size_t i = 0; i < items_.size(); ++i) {
-        const std::wstring n = toDecimal(static_cast<long long>(i));
-        text += concat({L"call :item", n, L" >nul 2>&1\r\n"});
-        text += concat({L"if errorlevel 1 (set /a tidewell_missing+=1) else (echo ", std::wstring(kArrivedMark), n, L")\r\n"});
+        text += concat({L"call :item", toDecimal(static_cast<long long>(i)), L" >nul 2>&1\r\n"});
+        text += L"if errorlevel 1 set /a tidewell_missing+=1\r\n";
     }
     text += L"exit /b %tidewell_missing%\r\n";
     for (size_t i = 0; i < items_.size(); ++i)
-        text += concat({L":item", toDecimal(static_cast<long long>(i)), L"\r\n", items_[i].commands, L"exit /b 1\r\n"});
+        text += concat({L":item", toDecimal(static_cast<long long>(i)), L"\r\n", items_[i].item.commands, L"exit /b 1\r\n"});
     return text;
-}
-
-// Creates the script new (never through a file already there) and reads it back: a
-// script its account cannot read back would run nothing and report nothing.
-bool CommandScript::writeScript(const std::wstring& folder) {
-    std::string bytes;
-    if (!toScriptText(scriptText(), bytes)) return false;
-    std::wstring path = folder;
-    ensureTrailingBackslash(path);
-    path += concat({newGuidText(), L".bat"});
-    {
-        const unique_hfile file(seamFails(SeamCall::Create) ? INVALID_HANDLE_VALUE
-                                                            : ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr,
-                                                                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            if (log_) log_->line({L"cannot create the script ", path, errorText(::GetLastError())});
-            return false;
-        }
-        path_ = path;
-        DWORD written = 0;
-        if (!seamWriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written) ||
-            written != bytes.size()) {
-            if (log_) log_->line({L"cannot write the script ", path, errorText(::GetLastError())});
-            return false;
-        }
-    }
-    const unique_hfile file(::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                          FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    std::string back(bytes.size() + 1, '\0');
-    DWORD read = 0;
-    if (!file || !::ReadFile(file.get(), back.data(), static_cast<DWORD>(back.size()), &read, nullptr) ||
-        back.compare(0, read, bytes) != 0 || read != bytes.size()) {
-        if (log_) log_->line({L"the script ", path, L" cannot be read back by the account it runs in",
-                             errorText(::GetLastError())});
-        return false;
-    }
-    return true;
 }
 
 bool CommandScript::settleUnrun(const std::wstring& why) {
@@ -185,44 +145,62 @@ bool CommandScript::settleUnrun(const std::wstring& why) {
     return false;
 }
 
-bool CommandScript::finishRun(const ProgramRun& run) {
+void CommandScript::logRun(const ProgramRun& run, size_t arrived) const {
+    if (!log_) return;
+    if (!run.started) {
+        log_->line({L"cannot start the script", errorText(run.error)});
+        return;
+    }
+    if (run.jobError != ERROR_SUCCESS)
+        log_->line({L"the script ran outside a job object, so what it started may outlive it", errorText(run.jobError)});
+    if (run.discarded > 0)
+        log_->line({L"the script wrote ", toDecimal(static_cast<long long>(run.discarded)),
+                    L" bytes of output beyond the ", toDecimal(static_cast<long long>(kKeptOutput)),
+                    L" kept: they were discarded"});
+    if (run.outputEnd == OutputEnd::LeftOpen)
+        log_->line({L"a process outside the script held its output open after it ended: not waited for beyond ",
+                    toDecimal(static_cast<long long>(kOutputGraceMs)), L" ms"});
+    log_->line({L"the script ended with status ", toDecimal(run.exitCode), L": ", toDecimal(static_cast<long long>(arrived)),
+                L" of ", toDecimal(static_cast<long long>(items_.size())), L" items arrived"});
+}
+
+bool CommandScript::finishRun(const ProgramRun& run, HANDLE token) {
     std::vector<bool> arrived(items_.size(), false);
     size_t count = 0;
-    const std::string mark = toAnsi(kArrivedMark);
-    for (size_t start = 0; start < run.output.size();) {
-        size_t end = run.output.find('\n', start);
-        if (end == std::string::npos) end = run.output.size();
-        std::string line = run.output.substr(start, end - start);
-        start = end + 1;
-        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.pop_back();
-        if (line.size() <= mark.size() || line.size() > mark.size() + 9 || line.compare(0, mark.size(), mark) != 0 ||
-            line.find_first_not_of("0123456789", mark.size()) != std::string::npos)
-            continue;
-        const size_t n = std::stoul(line.substr(mark.size()));
-        if (n < arrived.size() && !arrived[n]) {
-            arrived[n] = true;
-            ++count;
+    if (run.started) {
+        // Looked at in the script's account: the user's shares may be closed to this one.
+        const ActingAs account(token);
+        if (!account.holds()) {
+            if (log_) log_->line({L"cannot act as the script's user to see which items arrived", errorText(::GetLastError())});
+        } else {
+            for (size_t i = 0; i < items_.size(); ++i) {
+                arrived[i] = hasArrived(items_[i].item);
+                if (arrived[i]) ++count;
+            }
         }
     }
-    if (!run.started) {
-        if (log_) log_->line({L"cannot start the script", errorText(run.error)});
-    } else if (log_) {
-        log_->line({L"the script ended with status ", toDecimal(run.exitCode), L": ",
-                   toDecimal(static_cast<long long>(count)), L" of ",
-                   toDecimal(static_cast<long long>(items_.size())), L" items arrived"});
-    }
+    logRun(run, count);
     for (size_t i = 0; i < items_.size(); ++i) items_[i].report(arrived[i]);
     return run.started && count == items_.size();
+}
+
+// The file is written, read back and deleted in the account the script runs in (by
+// ScriptFile, acting as the token's user), and held open while it runs; this process
+// only starts cmd.exe, with the token.
+bool CommandScript::runIn(const std::wstring& folder, const UserAccount* account, HANDLE token) {
+    std::string bytes;
+    ScriptFile file(token, log_);
+    if (!toScriptText(scriptText(), bytes) || !file.write(folder, bytes))
+        return settleUnrun(account != nullptr ? L"the user's script did not run: its items stay where they are"
+                                              : L"the script did not run");
+    const ProgramRun run = runProgram(shell(), commandLine(file.path()), account);
+    return finishRun(run, token);
 }
 
 bool CommandScript::runInOwnAccount() {
     if (ran_ || items_.empty()) return items_.empty();
     ran_ = true;
-    if (!writeScript(tempFolder())) return settleUnrun(L"the script did not run");
-    const ProgramRun run = runProgram(shell(), commandLine(path_));
-    ::DeleteFileW(path_.c_str());
-    path_.clear();
-    return finishRun(run);
+    return runIn(tempFolder(), nullptr, nullptr);
 }
 
 bool CommandScript::runAsUserOf(const std::wstring& userSid, const std::vector<std::wstring>& images) {
@@ -230,27 +208,7 @@ bool CommandScript::runAsUserOf(const std::wstring& userSid, const std::vector<s
     ran_ = true;
     const UserAccount account(userSid, images, log_);
     if (!account.usable()) return settleUnrun(L"the user's script did not run: its items stay where they are");
-    ProgramRun run;
-    {
-        // Written, read back and deleted as the user: the script lies where the user's
-        // own account can read it, and nothing in the user's folder is touched with this
-        // process's rights.
-        const unique_impersonation asUser = impersonate(account.token());
-        if (!asUser) return settleUnrun(concat({L"cannot act as ", account.name(), errorText(::GetLastError()),
-                                        L": the user's script did not run"}));
-        if (!writeScript(account.tempFolder())) {
-            if (!path_.empty()) ::DeleteFileW(path_.c_str());
-            path_.clear();
-            return settleUnrun(L"the user's script did not run: its items stay where they are");
-        }
-    }
-    run = runProgram(shell(), commandLine(path_), &account);
-    {
-        const unique_impersonation asUser = impersonate(account.token());
-        ::DeleteFileW(path_.c_str());
-    }
-    path_.clear();
-    return finishRun(run);
+    return runIn(account.tempFolder(), &account, account.token());
 }
 
 bool CommandScript::runForInstallingUser(const std::wstring& userSid) {
@@ -259,59 +217,51 @@ bool CommandScript::runForInstallingUser(const std::wstring& userSid) {
     return runAsUserOf(userSid, {concat({windows, L"\\system32\\msiexec.exe"}), concat({windows, L"\\SysWOW64\\msiexec.exe"})});
 }
 
-std::wstring buildMoveCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
-                               DestinationFolder folder, ExistingTarget existing) {
-    auto [parts, target, text] = startCommands(source, destination, folder);
-    const std::wstring leaf = quote(parts.leaf);
-    text += enterParent(parts);
+ScriptItem buildMoveCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
+                             DestinationFolder folder, ExistingTarget existing) {
+    auto [from, leaf, target, arrived, text] = startCommands(source, destination, folder);
     if (part == SourcePart::Item) {
         // An item found where it goes and gone from where it was has arrived already (a
         // record written ahead names items that a run ended before moving, or after).
-        text += concat({L"if not exist ", leaf, L" if exist ", quote(withBackslash(target) + parts.leaf),
-                        L" (popd & exit /b 0)\r\n"});
+        text += concat({L"if not exist ", quote(from), L" if exist ", quote(arrived), L" exit /b 0\r\n"});
         // Whatever stands there now is newer than the item, and is kept as it is.
-        if (existing == ExistingTarget::Refuse)
-            text += concat({L"if exist ", quote(withBackslash(target) + parts.leaf), L" (popd & exit /b 1)\r\n"});
+        if (existing == ExistingTarget::Refuse) text += concat({L"if exist ", quote(arrived), L" exit /b 1\r\n"});
         // The fallback copies a folder that move could not take across volumes, and
         // deletes the source only once the copy succeeded; a file never needs it (move
         // copies files across volumes itself).
-        text += concat({L"move /Y ", leaf, L" ", quote(target), L"\r\n"});
-        text += concat({L"if exist ", quote(concat({parts.leaf, L"\\*"})), L" xcopy /E /Y /K /H /I ", leaf, L" ",
-                quote(withBackslash(target) + parts.leaf), L"\r\n"});
-        text += deleteAfterCopy(parts.leaf);
-        text += L"popd\r\n";
-        text += concat({L"if exist ", quote(parts.parent + parts.leaf), L" exit /b 1\r\n"});
-        text += concat({L"if not exist ", quote(withBackslash(target) + parts.leaf), L" exit /b 1\r\nexit /b 0\r\n"});
-        return text;
+        text += concat({L"move /Y ", quote(from), L" ", quote(target), L"\r\n"});
+        text += concat({L"if exist ", quote(concat({from, L"\\*"})), L" ", xcopy(), L" /E /Y /K /H /I ", quote(from), L" ",
+                        quote(arrived), L"\r\n"});
+        text += deleteAfterCopy(from);
+        text += concat({L"if exist ", quote(from), L" exit /b 1\r\n"});
+        text += concat({L"if not exist ", quote(arrived), L" exit /b 1\r\nexit /b 0\r\n"});
+        return {text, Arrival::Moved, from, arrived};
     }
-    std::wstring escapedLeaf = leaf.substr(1, leaf.size() - 2);
-    text += concat({L"for /f \"tokens=*\" %%a in ('dir /b /a ", leaf, L" ') do move /Y \"%cd%\\", escapedLeaf,
-            L"\\%%a\" ", quote(target), L"\r\n"});
-    // Whatever move left is copied, and deleted only once the copy succeeded.
-    text += concat({L"rmdir ", leaf, L"\r\n"});
-    text += concat({L"if exist ", quote(concat({parts.leaf, L"\\*"})), L" xcopy /E /Y /K /H /I ", quote(concat({parts.leaf, L"\\*"})), L" ",
-            quote(target), L"\r\n"});
-    text += deleteAfterCopy(parts.leaf);
-    text += L"popd\r\n";
-    text += concat({L"if exist ", quote(parts.parent + parts.leaf), L" exit /b 1\r\nexit /b 0\r\n"});
-    return text;
+    // Every entry, hidden ones included, is copied, and the source deleted only once the
+    // copy succeeded; an empty source goes too.
+    text += concat({L"if exist ", quote(concat({from, L"\\*"})), L" ", xcopy(), L" /E /Y /K /H /I ",
+                    quote(concat({from, L"\\*"})), L" ", quote(target), L"\r\n"});
+    text += deleteAfterCopy(from);
+    text += concat({L"rmdir ", quote(from), L"\r\n"});
+    text += concat({L"if exist ", quote(from), L" exit /b 1\r\nexit /b 0\r\n"});
+    return {text, Arrival::Emptied, from, {}};
 }
 
-std::wstring buildCopyCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
-                               DestinationFolder folder) {
-    auto [parts, target, text] = startCommands(source, destination, folder);
-    text += enterParent(parts);
+ScriptItem buildCopyCommands(const std::wstring& source, const std::wstring& destination, SourcePart part,
+                             DestinationFolder folder) {
+    auto [from, leaf, target, arrived, text] = startCommands(source, destination, folder);
     if (part == SourcePart::Contents) {
-        text += concat({L"xcopy /E /Y /K /H /I ", quote(concat({parts.leaf, L"\\*"})), L" ", quote(target), L"\r\n"});
-        return concat({text, L"if errorlevel 1 exit /b 1\r\npopd\r\nexit /b 0\r\n"});
+        text += concat({xcopy(), L" /E /Y /K /H /I ", quote(concat({from, L"\\*"})), L" ", quote(target), L"\r\n"});
+        return {concat({text, L"if errorlevel 1 exit /b 1\r\nexit /b 0\r\n"}), Arrival::Copied, from, target};
     }
     // xcopy asks whether a single file's new name is a file or a folder (and asks forever
     // when nobody answers): a file is copied into the folder instead.
-    text += concat({L"if exist ", quote(concat({parts.leaf, L"\\*"})), L" (xcopy /E /Y /K /H /I ", quote(parts.leaf), L" ",
-            quote(withBackslash(target) + parts.leaf), L") else (xcopy /Y /K /H ", quote(parts.leaf), L" ",
-            quote(withBackslash(target)), L")\r\n"});
-    text += L"if errorlevel 1 exit /b 1\r\npopd\r\n";
-    return concat({text, L"if not exist ", quote(withBackslash(target) + parts.leaf), L" exit /b 1\r\nexit /b 0\r\n"});
+    text += concat({L"if exist ", quote(concat({from, L"\\*"})), L" (", xcopy(), L" /E /Y /K /H /I ", quote(from), L" ",
+                    quote(arrived), L") else (", xcopy(), L" /Y /K /H ", quote(from), L" ", quote(withBackslash(target)),
+                    L")\r\n"});
+    text += L"if errorlevel 1 exit /b 1\r\n";
+    return {concat({text, L"if not exist ", quote(arrived), L" exit /b 1\r\nexit /b 0\r\n"}), Arrival::Copied, from,
+            arrived};
 }
 
 }  // namespace tidewell

@@ -12,7 +12,8 @@ bool equalSid(const SidBytes& sid, PSID other) {
     return !sid.empty() && other != nullptr && ::EqualSid(const_cast<unsigned char*>(sid.data()), other);
 }
 
-// Rights that let someone change an object or what it holds.
+// Rights that let someone change an object or what it holds (for a registry key the same
+// bits are KEY_SET_VALUE and KEY_CREATE_SUB_KEY, with which links are made).
 constexpr ACCESS_MASK kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA | FILE_DELETE_CHILD |
                                         FILE_WRITE_ATTRIBUTES | DELETE | WRITE_DAC | WRITE_OWNER | GENERIC_WRITE |
                                         GENERIC_ALL | MAXIMUM_ALLOWED;
@@ -83,10 +84,10 @@ ProtectedSecurity::ProtectedSecurity() {
     built_ = true;
 }
 
-bool hasTrustedOwner(HANDLE handle) {
+bool hasTrustedOwner(HANDLE handle, SE_OBJECT_TYPE type) {
     PSID owner = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+    if (::GetSecurityInfo(handle, type, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
                           &descriptor) != ERROR_SUCCESS)
         return false;
     const unique_hlocal held(descriptor);
@@ -94,10 +95,10 @@ bool hasTrustedOwner(HANDLE handle) {
            equalSid(wellKnownSid(WinBuiltinAdministratorsSid), owner) || equalSid(currentAccountSid(), owner);
 }
 
-bool onlyTrustedCanWrite(HANDLE handle) {
+bool onlyTrustedCanWrite(HANDLE handle, SE_OBJECT_TYPE type) {
     PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(handle, SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+    if (::GetSecurityInfo(handle, type, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
                           &descriptor) != ERROR_SUCCESS)
         return false;
     const unique_hlocal held(descriptor);
@@ -123,6 +124,8 @@ bool onlyTrustedCanWrite(HANDLE handle) {
     return true;
 }
 
-bool isTrustedObject(HANDLE handle) { return hasTrustedOwner(handle) && onlyTrustedCanWrite(handle); }
+bool isTrustedObject(HANDLE handle, SE_OBJECT_TYPE type) {
+    return hasTrustedOwner(handle, type) && onlyTrustedCanWrite(handle, type);
+}
 
 }  // namespace tidewell

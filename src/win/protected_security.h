@@ -4,6 +4,7 @@
 // objects get an explicit, protected DACL, and existing ones are trusted only when their
 // owner is SYSTEM, Administrators or the account this code runs as.
 #include <windows.h>
+#include <accctrl.h>
 #include <string>
 #include <vector>
 
@@ -36,16 +37,16 @@ private:
     bool built_ = false;
 };
 
-// True when the owner of what the handle holds is SYSTEM, Administrators or the
-// current account.
-bool hasTrustedOwner(HANDLE handle);
+// True when the owner of what the handle holds (a file or folder, or a registry key
+// with SE_REGISTRY_KEY) is SYSTEM, Administrators or the current account.
+bool hasTrustedOwner(HANDLE handle, SE_OBJECT_TYPE type = SE_FILE_OBJECT);
 
 // True when the DACL of what the handle holds lets nobody but SYSTEM, Administrators,
 // TrustedInstaller and the current account write, delete, add entries or change its
 // security (a missing DACL lets everyone). Deny entries are not counted on: a DACL that
 // needs one to keep others out is not trusted.
-bool onlyTrustedCanWrite(HANDLE handle);
+bool onlyTrustedCanWrite(HANDLE handle, SE_OBJECT_TYPE type = SE_FILE_OBJECT);
 // Both: what the library can take as its own.
-bool isTrustedObject(HANDLE handle);
+bool isTrustedObject(HANDLE handle, SE_OBJECT_TYPE type = SE_FILE_OBJECT);
 
 }  // namespace tidewell

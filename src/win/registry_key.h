@@ -66,9 +66,23 @@ std::wstring viewName(RegistryView view);
 // What opening a key does when the key does not exist.
 enum class IfMissing { Fail, Create };
 
+// The error of an open or copy that met a registry link where none is followed.
+inline constexpr LONG kRegistryLinkError = ERROR_CANT_RESOLVE_FILENAME;
+// The error of a walk that met a tree deeper than kDeepestKey.
+inline constexpr LONG kTooDeepError = ERROR_FILENAME_EXCED_RANGE;
+// The key walks (deleteKeyTree, copyKeyTree) go no deeper than this many keys below where
+// they start: each level is a frame on the action's stack. Windows nests keys 512 deep
+// at most, so no tree of a real registry is cut.
+inline constexpr int kDeepestKey = 512;
+
 // One open key, closed at the end of its scope. Not open (handle null) when opening or
 // creating failed; an empty subkey path opens the root itself. The key is opened in the
 // library's own view (viewAccess(RegistryView::Own)) unless extraAccess names a view.
+// Every key on the way, the key itself included, is opened one at a time as itself
+// (REG_OPTION_OPEN_LINK): a registry link is followed only when trusted accounts alone
+// could have made it or aimed it (its owner is SYSTEM, Administrators or this account,
+// and nobody else can write it or its parent, as the system's own links); any other link
+// stops the open with kRegistryLinkError, and linkOnTheWay names it.
 class RegistryKey {
 public:
     // Fail opens an existing key with KEY_READ | extraAccess; Create opens or creates the
@@ -85,6 +99,8 @@ public:
     LONG error() const { return error_; }
     HKEY handle() const { return key_.get(); }
     HKEY root() const { return root_; }
+    // The subkey path (below the root) of the link that stopped the open; empty when none did.
+    const std::wstring& linkOnTheWay() const { return linkOnTheWay_; }
 
     // Deletes one value; the empty name is the key's default value.
     bool deleteValue(const std::wstring& name) const;
@@ -97,17 +113,36 @@ private:
     HKEY root_ = nullptr;
     REGSAM view_ = 0;
     LONG error_ = ERROR_INVALID_HANDLE;
+    std::wstring linkOnTheWay_;
     unique_hkey key_;
 };
 
+// How a key-by-key copy went: Copied (every value and subkey, links inside left out and
+// counted), SourceIsLink (the key to copy is a registry link: nothing is copied), or
+// Failed with the Win32 error (kRegistryLinkError for a link on the way or in the
+// destination, kTooDeepError beyond kDeepestKey). What was copied before a failure stays.
+enum class KeyCopyResult { Copied, SourceIsLink, Failed };
+struct KeyCopy {
+    KeyCopyResult result = KeyCopyResult::Failed;
+    LONG error = ERROR_SUCCESS;
+    unsigned long linksLeftOut = 0;
+    bool copied() const { return result == KeyCopyResult::Copied; }
+};
+
 // Copies every value and subkey under source\subkey into the destination key (which
-// keeps what it already holds). What was copied before a failure stays.
-bool copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination);
+// keeps what it already holds), key by key in the view given (0: the library's own).
+// The source's path is opened as RegistryKey opens it; inside the tree no link is
+// followed either way: a link in the source is left out, and a link in the destination
+// where a subkey goes fails the copy rather than write into what it points to.
+KeyCopy copyKeyTree(HKEY source, const std::wstring& subkey, HKEY destination, REGSAM view = 0);
 
 // Removes key\subkey with all its values and subkeys, every step in the view given
 // (viewAccess; 0 for the library's own). The empty subkey is refused: it would name the
-// key itself, and this never empties a key it was not asked to remove. Parts removed
-// before a failure stay removed.
+// key itself, and this never empties a key it was not asked to remove. The path to the
+// subkey is opened as RegistryKey opens it; a link at the subkey or inside the tree is
+// deleted itself, never followed. Keys deeper than kDeepestKey below the subkey are not
+// reached, and they and the keys above them stay. Parts removed before a failure stay
+// removed.
 bool deleteKeyTree(HKEY key, const std::wstring& subkey, REGSAM view = 0);
 
 // True when a subkey path has an empty component: it is empty, begins or ends with a

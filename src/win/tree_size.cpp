@@ -10,12 +10,18 @@ namespace tidewell {
 
 namespace {
 
-void addFolder(const std::wstring& folder, TreeSize& size) {
+// No deeper than the walkers go (kDeepestFolder): a copy refuses a deeper tree anyway,
+// and each level is a frame on the action's stack.
+void addFolder(const std::wstring& folder, TreeSize& size, int depth) {
+    if (depth > kDeepestFolder) {
+        size.complete = false;
+        return;
+    }
     std::vector<FolderEntry> entries;
     if (!listFolder(folder, entries)) size.complete = false;
     for (const auto& entry : entries) {
         if (isLinkAttributes(entry.attributes)) continue;
-        if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) addFolder(concat({folder, L"\\", entry.name}), size);
+        if (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) addFolder(concat({folder, L"\\", entry.name}), size, depth + 1);
         else size.bytes += entry.size;
     }
 }
@@ -29,7 +35,7 @@ TreeSize treeSize(const std::wstring& path) {
     WIN32_FIND_DATAW data;
     if (!findFirst(work, data)) return size;
     if (isLinkAttributes(data.dwFileAttributes)) return size;
-    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) addFolder(work, size);
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) addFolder(work, size, 0);
     else size.bytes = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     return size;
 }

@@ -3,9 +3,11 @@
 #include <windows.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "common/text.h"
+#include "win/guid_text.h"
 #include "win/protected_security.h"
 
 namespace tidewell {
@@ -236,15 +238,93 @@ UserAccount::UserAccount(const std::wstring& userSid, const std::vector<std::wst
     else say({L"the user's script runs as ", name_, L" (owner of process ", toDecimal(id), L")"});
 }
 
+ActingAs::ActingAs(HANDLE token) : token_(token) {
+    if (token_ != nullptr) impersonation_ = impersonate(token_);
+}
+
+namespace {
+
+// The output's pipe: this process's reading end is overlapped, so that waiting for output
+// can be given up; the writing end is inheritable, for the program. A named pipe with one
+// instance, connected here before anyone else learns its name.
+DWORD makeOutputPipe(unique_hfile& readEnd, unique_hfile& writeEnd) {
+    const std::wstring name = concat({L"\\\\.\\pipe\\tidewell-", newGuidText()});
+    readEnd.reset(::CreateNamedPipeW(name.c_str(), PIPE_ACCESS_INBOUND | FILE_FLAG_OVERLAPPED | FILE_FLAG_FIRST_PIPE_INSTANCE,
+                                     PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS, 1, 0,
+                                     4096, 0, nullptr));
+    if (!readEnd) return ::GetLastError();
+    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    writeEnd.reset(::CreateFileW(name.c_str(), GENERIC_WRITE, 0, &inheritable, OPEN_EXISTING, 0, nullptr));
+    return writeEnd ? ERROR_SUCCESS : ::GetLastError();
+}
+
+// A job that ends its processes when its last handle closes, however this call is left.
+// Null, with the error, where the system gives none.
+unique_handle makeJob(DWORD& error) {
+    unique_handle job(::CreateJobObjectW(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job || !::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits))) {
+        error = ::GetLastError();
+        job.reset();
+    }
+    return job;
+}
+
+void keepOutput(ProgramRun& run, const char* bytes, DWORD count) {
+    const size_t taken = std::min<size_t>(count, kKeptOutput - run.output.size());
+    run.output.append(bytes, taken);
+    run.discarded += count - taken;
+}
+
+// Reads the program's output until the pipe closes. Once the program has ended, its job
+// is ended too (a child that kept the pipe open ends with it), and what is left is read
+// for kOutputGraceMs at most.
+void readOutput(HANDLE readEnd, HANDLE process, HANDLE job, ProgramRun& run) {
+    const unique_handle ready(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    if (!ready) return;
+    char buffer[4096];
+    bool ended = false;
+    ULONGLONG deadline = 0;
+    for (;;) {
+        OVERLAPPED request{};
+        request.hEvent = ready.get();
+        if (!::ReadFile(readEnd, buffer, sizeof(buffer), nullptr, &request) && ::GetLastError() != ERROR_IO_PENDING)
+            return;  // every writer has closed it
+        for (;;) {
+            const HANDLE waits[2] = {ready.get(), process};
+            const ULONGLONG now = ::GetTickCount64();
+            const DWORD timeout = !ended ? INFINITE : now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
+            const DWORD woke = ::WaitForMultipleObjects(ended ? 1 : 2, waits, FALSE, timeout);
+            if (woke == WAIT_OBJECT_0) break;
+            if (woke == WAIT_OBJECT_0 + 1) {
+                ended = true;
+                if (job != nullptr) ::TerminateJobObject(job, ERROR_PROCESS_ABORTED);
+                deadline = ::GetTickCount64() + kOutputGraceMs;
+                continue;
+            }
+            // Someone outside the job holds the pipe: the read is given up (and waited
+            // for, since it writes into this frame's buffer).
+            ::CancelIo(readEnd);
+            DWORD got = 0;
+            if (::GetOverlappedResult(readEnd, &request, &got, TRUE)) keepOutput(run, buffer, got);
+            run.outputEnd = OutputEnd::LeftOpen;
+            return;
+        }
+        DWORD got = 0;
+        if (!::GetOverlappedResult(readEnd, &request, &got, FALSE)) return;
+        keepOutput(run, buffer, got);
+    }
+}
+
+}  // namespace
+
 ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLine, const UserAccount* account) {
     ProgramRun run;
+    run.output.reserve(kKeptOutput);
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    unique_handle readEnd, writeEnd;
-    if (!::CreatePipe(readEnd.put(), writeEnd.put(), &inheritable, 0)) {
-        run.error = ::GetLastError();
-        return run;
-    }
-    ::SetHandleInformation(readEnd.get(), HANDLE_FLAG_INHERIT, 0);
+    unique_hfile readEnd, writeEnd;
+    if ((run.error = makeOutputPipe(readEnd, writeEnd)) != ERROR_SUCCESS) return run;
     unique_hfile input(::CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
                                      OPEN_EXISTING, 0, nullptr));
 
@@ -268,6 +348,13 @@ ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLi
         run.error = ::GetLastError();
         return run;
     }
+    // Declared before the process: on every way out, the job's last handle closes and
+    // ends whatever of the program still runs.
+    const unique_handle job = makeJob(run.jobError);
+    // A folder of the system's as the current folder: never one a user can plant programs in.
+    wchar_t systemFolder[MAX_PATH];
+    const UINT folderLength = ::GetSystemDirectoryW(systemFolder, MAX_PATH);
+    const wchar_t* startFolder = folderLength > 0 && folderLength < MAX_PATH ? systemFolder : nullptr;
 
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof(startup);
@@ -279,15 +366,16 @@ ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLi
     wchar_t desktop[] = L"winsta0\\default";
     PROCESS_INFORMATION info{};
     std::wstring line = commandLine;
+    // Suspended until it is in the job, so that nothing it starts is outside it.
+    const DWORD flags = CREATE_NO_WINDOW | CREATE_SUSPENDED | EXTENDED_STARTUPINFO_PRESENT;
     BOOL started = FALSE;
     if (account != nullptr) {
         startup.StartupInfo.lpDesktop = desktop;
         started = ::CreateProcessAsUserW(account->token(), program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                         CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT | EXTENDED_STARTUPINFO_PRESENT,
-                                         account->environment(), nullptr, &startup.StartupInfo, &info);
+                                         flags | CREATE_UNICODE_ENVIRONMENT, account->environment(), startFolder,
+                                         &startup.StartupInfo, &info);
     } else {
-        started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE,
-                                   CREATE_NO_WINDOW | EXTENDED_STARTUPINFO_PRESENT, nullptr, nullptr,
+        started = ::CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, startFolder,
                                    &startup.StartupInfo, &info);
     }
     if (!started) {
@@ -297,14 +385,20 @@ ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLi
     run.started = true;
     const unique_handle process(info.hProcess);
     const unique_handle thread(info.hThread);
-    // Only the program holds the pipe's write end now: reading ends when it (and whatever
-    // it started) has ended.
+    if (job && !::AssignProcessToJobObject(job.get(), process.get())) run.jobError = ::GetLastError();
+    const HANDLE ownJob = run.jobError == ERROR_SUCCESS ? job.get() : nullptr;
+    if (::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        run.error = ::GetLastError();
+        ::TerminateProcess(process.get(), ERROR_PROCESS_ABORTED);
+    }
+    // Only the program (and what it starts) holds the pipe's write end now.
     writeEnd.reset();
     input.reset();
-    char buffer[4096];
-    DWORD read = 0;
-    while (::ReadFile(readEnd.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) run.output.append(buffer, read);
+    readOutput(readEnd.get(), process.get(), ownJob, run);
+    // A holder left behind now writes into a closed pipe rather than a full one.
+    readEnd.reset();
     ::WaitForSingleObject(process.get(), INFINITE);
+    if (ownJob != nullptr) ::TerminateJobObject(ownJob, ERROR_PROCESS_ABORTED);
     if (!::GetExitCodeProcess(process.get(), &run.exitCode)) run.exitCode = static_cast<DWORD>(-1);
     return run;
 }

@@ -77,17 +77,49 @@ private:
     std::wstring name_;
 };
 
+// Acting as an account for one scope: the user's (impersonating their token), or, with
+// no token, this process's own, for which nothing changes.
+class ActingAs {
+public:
+    explicit ActingAs(HANDLE token);
+    // False when Windows refused to act as the token's user (the last error says why).
+    bool holds() const { return token_ == nullptr || impersonation_.is_valid(); }
+
+private:
+    HANDLE token_;
+    unique_impersonation impersonation_;
+};
+
+// The output a run keeps: what a program writes beyond it is read and counted, so that a
+// flood of output costs no more memory than this.
+inline constexpr size_t kKeptOutput = 64 * 1024;
+// How long the reading goes on once the program has ended and its job with it: only a
+// process outside the job can still hold the output open then, and it is not waited for.
+inline constexpr DWORD kOutputGraceMs = 2000;
+
+// Whether the output closed once the program's processes had ended, or a process outside
+// them held it open past kOutputGraceMs and the reading stopped there.
+enum class OutputEnd { Closed, LeftOpen };
+
 // What a finished program left behind.
 struct ProgramRun {
     bool started = false;
     DWORD error = 0;       // why it did not start
     DWORD exitCode = 0;
-    std::string output;    // standard output and error, as written
+    std::string output;    // the first kKeptOutput bytes of standard output and error
+    unsigned long long discarded = 0;  // bytes written beyond them
+    OutputEnd outputEnd = OutputEnd::Closed;
+    // Why its processes ran outside a job object (so that what it started could outlive
+    // it); 0 when they ran in one.
+    DWORD jobError = ERROR_SUCCESS;
 };
 
-// Starts program + commandLine hidden, with standard input from NUL and its output
-// collected, and waits for it to end. With an account, the program runs as that user,
-// with the user's environment; otherwise in this process's own account.
+// Starts program + commandLine hidden, in the system folder, with standard input from NUL
+// and its output collected, inside a job object that ends every process of it when the
+// program ends (or this call is left in any way), and waits for the program to end. With
+// an account, the program runs as that user, with the user's environment; otherwise in
+// this process's own account. Never waits for output beyond the program's end plus
+// kOutputGraceMs.
 ProgramRun runProgram(const std::wstring& program, const std::wstring& commandLine,
                       const UserAccount* account = nullptr);
 

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "backup_file.h"
+#include "common/text.h"
 #include "common/unique_any.h"
 #include "undo/undo_transaction.h"
 #include "package.h"
@@ -295,4 +296,64 @@ TEST(Backup, OnlyRowsWhoseConditionIsTrueAreBackedUp) {
     EXPECT_TRUE(noRows.logHas(L"OnVuBackupImmediate: nothing to back up: no backup file is written"));
     EXPECT_FALSE(exists(backupFilePath(none.productCode())));
     expectNoCopies(none);
+}
+
+// Registry links are never followed by the backup or its restore, planted in a key any
+// account can write: a backed-up key whose path leads through a link is not backed up, a
+// link inside a backed-up key is left out, and at restore a link put where a saved subkey
+// goes, or in place of a saved key, receives nothing. The links' target is untouched and
+// the log names each case.
+TEST(Backup, RegistryLinksAreNeverFollowedByTheBackupOrItsRestore) {
+    PersistentFixture::clearRegistry();
+    const std::wstring open = kTestKey + L"\\Open", target = kTestKey + L"Target";
+    const std::wstring links[] = {open + L"\\link", open + L"\\Data\\inside", open + L"\\Data\\Sub", open + L"\\Whole"};
+    const auto clear = [&] {
+        for (const auto& link : links) regDeleteLink(HKEY_CURRENT_USER, link);
+        regDeleteTree(HKEY_CURRENT_USER, target);
+        PersistentFixture::clearRegistry();
+    };
+    clear();
+    regSetString(HKEY_CURRENT_USER, target, L"keep", L"1");
+    regSetString(HKEY_CURRENT_USER, target + L"\\Inner", L"deep", L"2");
+    regSetString(HKEY_CURRENT_USER, open + L"\\Data", L"a", L"1");
+    regSetString(HKEY_CURRENT_USER, open + L"\\Data\\Sub", L"s", L"1");
+    regSetString(HKEY_CURRENT_USER, open + L"\\Whole", L"w", L"1");
+    ASSERT_TRUE(regLetEveryoneWrite(HKEY_CURRENT_USER, open));
+    ASSERT_TRUE(regMakeLink(HKEY_CURRENT_USER, links[0], regUserNativePath(target)));
+    ASSERT_TRUE(regMakeLink(HKEY_CURRENT_USER, links[1], regUserNativePath(target)));
+    const std::wstring cu = L"HKEY_CURRENT_USER\\";
+    Package package(L"backup-registry-links");
+    package.component(L"Main")
+        .rows(L"VU_PersistentData", {{L"onTheWay", L"0", L"1", cu + links[0] + L"\\Inner"},
+                                     {L"data", L"0", L"1", cu + open + L"\\Data"},
+                                     {L"whole", L"0", L"1", cu + open + L"\\Whole"}})
+        .withKit()
+        .kitSequence(L"VU_BackupImmediate")
+        .kitSequence(L"VU_RestoreImmediate", L"REMOVE~=\"ALL\"");
+    const RunResult install = package.install();
+    ASSERT_EQ(0u, install.code);
+    EXPECT_TRUE(install.logHas(L"registry item " + cu + links[0] + L"\\Inner not copied: " + cu + links[0] +
+                               L" is a registry link (error 1921)"));
+    EXPECT_TRUE(install.logHas(L"row onTheWay: " + cu + links[0] + L"\\Inner not backed up: it is a link"));
+    EXPECT_TRUE(install.logHas(L"registry item " + cu + open + L"\\Data: 1 registry links inside it were left out"));
+    EXPECT_EQ((Names{cu + open + L"\\Data", cu + open + L"\\Whole"}), backedUpPaths(backupFilePath(package.productCode())));
+
+    // Before the restore, links take the places of a saved subkey and of a saved key.
+    regDeleteTree(HKEY_CURRENT_USER, open + L"\\Data\\Sub");
+    regDeleteTree(HKEY_CURRENT_USER, open + L"\\Whole");
+    ASSERT_TRUE(regMakeLink(HKEY_CURRENT_USER, links[2], regUserNativePath(target)));
+    ASSERT_TRUE(regMakeLink(HKEY_CURRENT_USER, links[3], regUserNativePath(target)));
+    regSetString(HKEY_CURRENT_USER, open + L"\\Data", L"a", L"changed");
+    const RunResult uninstall = package.uninstall();
+    ASSERT_EQ(0u, uninstall.code);
+    EXPECT_TRUE(uninstall.logHas(L"could not restore " + cu + open + L"\\Data completely (error 1921); the copy stays in"));
+    EXPECT_TRUE(uninstall.logHas(L"could not restore " + cu + links[3] + L": " + cu + links[3] +
+                                 L" is a registry link (error 1921); the copy stays in"));
+    EXPECT_EQ(L"1", regGetString(HKEY_CURRENT_USER, open + L"\\Data", L"a")) << "the key's own values came back";
+    EXPECT_EQ(L"1", regGetString(HKEY_CURRENT_USER, target, L"keep"));
+    EXPECT_EQ(L"2", regGetString(HKEY_CURRENT_USER, target + L"\\Inner", L"deep"));
+    for (const wchar_t* value : {L"s", L"w", L"a"})
+        EXPECT_FALSE(regValueExists(HKEY_CURRENT_USER, target, value)) << "written into the links' target: " << tidewell::toUtf8(value);
+    DeleteFileW(backupFilePath(package.productCode()).c_str());
+    clear();
 }

@@ -394,3 +394,54 @@ TEST(RegistryRemoval, ThousandValuesReportProgressWithoutAMessagePerValue) {
     EXPECT_LT(texts.size(), 100u) << "not a message per value";
     clearAll();
 }
+
+// A registry link on the way to a row's key (at its parent, its grandparent, or the key
+// itself for a value), planted in a key any account can write, stops the row: the log
+// names the link and its target is untouched. The same link in a key only trusted
+// accounts can write (as an administrator's, or the system's own) is followed, and the row
+// acts in its target as the package says.
+TEST(RegistryRemoval, ALinkOnTheWayStopsTheRowUnlessOnlyTrustedAccountsCouldHaveMadeIt) {
+    clearAll();
+    const std::wstring target = kBase + L"Target";
+    const std::wstring open = kBase + L"\\Open\\link", closed = kBase + L"\\Closed\\link";
+    const auto clear = [&] {
+        regDeleteLink(HKEY_CURRENT_USER, open);
+        regDeleteLink(HKEY_CURRENT_USER, closed);
+        regDeleteTree(HKEY_CURRENT_USER, target);
+        clearAll();
+    };
+    clear();
+    regSetString(HKEY_CURRENT_USER, target, L"val", L"1");
+    regSetString(HKEY_CURRENT_USER, target + L"\\Sub\\Deep", L"deep", L"2");
+    regSetString(HKEY_CURRENT_USER, target + L"\\Other", L"o", L"3");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Open", L"", L"");
+    regSetString(HKEY_CURRENT_USER, kBase + L"\\Closed", L"", L"");
+    ASSERT_TRUE(regLetEveryoneWrite(HKEY_CURRENT_USER, kBase + L"\\Open"));
+    ASSERT_TRUE(regMakeLink(HKEY_CURRENT_USER, open, regUserNativePath(target)));
+    ASSERT_TRUE(regMakeLink(HKEY_CURRENT_USER, closed, regUserNativePath(target)));
+    const std::wstring shownLink = L"HKCU\\" + open + L" on the way is a registry link (error 1921)";
+    struct Case {
+        const wchar_t* id;
+        std::wstring key, name, line;
+    } cases[] = {
+        {L"parent", open + L"\\Sub", L"-", L"key HKCU\\" + open + L"\\Sub\\ (32-bit view) not removed: " + shownLink},
+        {L"grandparent", open + L"\\Sub\\Deep", L"-",
+         L"key HKCU\\" + open + L"\\Sub\\Deep\\ (32-bit view) not removed: " + shownLink},
+        {L"value", open, L"val", L"value HKCU\\" + open + L"\\val (32-bit view) not removed: " + shownLink},
+        {L"trusted", closed + L"\\Other", L"-", L"removed key HKCU\\" + closed + L"\\Other\\ (32-bit view)"},
+    };
+    Package package(L"registry-links");
+    package.component(L"Main");
+    for (const auto& c : cases) {
+        package.rows(L"RemoveRegistry", {{c.id, L"1", c.key, c.name, L"Main"}});
+        package.rows(L"VU_RemoveRegistry", {{c.id, L"", L"", L""}});
+    }
+    addSequencedRegistryActions(package);
+    const RunResult result = package.install();
+    ASSERT_EQ(0u, result.code);
+    for (const auto& c : cases) EXPECT_TRUE(result.logHas(L"OnVuRemoveRegs: " + c.line)) << toUtf8(c.id);
+    EXPECT_EQ(L"1", regGetString(HKEY_CURRENT_USER, target, L"val"));
+    EXPECT_EQ(L"2", regGetString(HKEY_CURRENT_USER, target + L"\\Sub\\Deep", L"deep"));
+    EXPECT_FALSE(regKeyExists(HKEY_CURRENT_USER, target + L"\\Other")) << "the trusted link was followed";
+    clear();
+}

@@ -8,30 +8,31 @@
 
 namespace tidewell::test {
 
-namespace {
-
-// Starts DISABLED_<test> of this program in a child with the variable set to the value
-// (for the child only); an invalid handle when it cannot be started.
 unique_handle startChild(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
-                         const std::wstring& value) {
+                         const std::wstring& value, ChildHandles handles) {
     std::wstring self(32768, L'\0');
     self.resize(GetModuleFileNameW(nullptr, self.data(), static_cast<DWORD>(self.size())));
     if (self.empty()) return {};
     std::wstring commandLine = L"\"" + self + L"\" --gtest_also_run_disabled_tests --gtest_filter=" + suite +
                                L".DISABLED_" + test;
-    SetEnvironmentVariableW(variable, value.c_str());
+    if (variable) SetEnvironmentVariableW(variable, value.c_str());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
+    const BOOL inherit = handles == ChildHandles::Inherited;
+    if (inherit) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+        startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+        startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    }
     PROCESS_INFORMATION process{};
     const BOOL started =
-        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
-    SetEnvironmentVariableW(variable, nullptr);
+        CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, inherit, 0, nullptr, nullptr, &startup, &process);
+    if (variable) SetEnvironmentVariableW(variable, nullptr);
     if (!started) return {};
     const unique_handle thread(process.hThread);
     return unique_handle(process.hProcess);
 }
-
-}  // namespace
 
 DWORD runChildToItsEnd(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
                        const std::wstring& value) {

@@ -4,7 +4,18 @@
 #include <windows.h>
 #include <string>
 
+#include "common/unique_any.h"
+
 namespace tidewell::test {
+
+// Whether a child gets this process's standard handles (and every inheritable handle).
+enum class ChildHandles { Own, Inherited };
+
+// Starts DISABLED_<test> of the running test program in a child process, with the
+// variable set to the value for the child only (no variable when it is null); an invalid
+// handle when it cannot be started.
+unique_handle startChild(const std::wstring& suite, const std::wstring& test, const wchar_t* variable,
+                         const std::wstring& value, ChildHandles handles = ChildHandles::Own);
 
 // Runs DISABLED_<test> of the running test program in a child process, with the
 // environment variable set that lets that test do its work, waits for the marker file

@@ -1,5 +1,7 @@
 #include "test_fs.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <fstream>
 
@@ -273,6 +275,50 @@ std::wstring regGetString(HKEY root, const std::wstring& key, const std::wstring
                          reinterpret_cast<BYTE*>(buffer), &size) == ERROR_SUCCESS)
         value = buffer;
     return value;
+}
+
+std::wstring regUserNativePath(const std::wstring& key) {
+    unique_handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return {};
+    unsigned char user[256];
+    DWORD size = 0;
+    if (!GetTokenInformation(token.get(), TokenUser, user, sizeof user, &size)) return {};
+    wchar_t* sid = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(user)->User.Sid, &sid)) return {};
+    const std::wstring native = std::wstring(L"\\Registry\\User\\") + sid + L"\\" + key;
+    LocalFree(sid);
+    return native;
+}
+
+bool regMakeLink(HKEY root, const std::wstring& key, const std::wstring& nativeTarget, REGSAM view) {
+    unique_hkey link;
+    if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK | REG_OPTION_VOLATILE,
+                        KEY_ALL_ACCESS | KEY_CREATE_LINK | view, nullptr, link.put(), nullptr) != ERROR_SUCCESS)
+        return false;
+    return RegSetValueExW(link.get(), L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(nativeTarget.c_str()),
+                          static_cast<DWORD>(nativeTarget.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
+
+void regDeleteLink(HKEY root, const std::wstring& key, REGSAM view) {
+    using NtDeleteKeyFunction = LONG(NTAPI*)(HANDLE);
+    const auto deleteKey = reinterpret_cast<NtDeleteKeyFunction>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtDeleteKey")));
+    unique_hkey link;
+    if (deleteKey && RegOpenKeyExW(root, key.c_str(), REG_OPTION_OPEN_LINK, DELETE | KEY_QUERY_VALUE | view, link.put()) ==
+                         ERROR_SUCCESS)
+        deleteKey(link.get());
+}
+
+bool regLetEveryoneWrite(HKEY root, const std::wstring& key, REGSAM view) {
+    unique_hkey handle;
+    if (RegOpenKeyExW(root, key.c_str(), 0, WRITE_DAC | view, handle.put()) != ERROR_SUCCESS) return false;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:P(A;CI;KA;;;WD)(A;CI;KA;;;BA)(A;CI;KA;;;SY)",
+                                                              SDDL_REVISION_1, &descriptor, nullptr))
+        return false;
+    const LONG set = RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION, descriptor);
+    LocalFree(descriptor);
+    return set == ERROR_SUCCESS;
 }
 
 }  // namespace tidewell::test

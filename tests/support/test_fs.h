@@ -82,5 +82,17 @@ void regSetString(HKEY root, const std::wstring& key, const std::wstring& name, 
 bool regKeyExists(HKEY root, const std::wstring& key, REGSAM view = kLibraryView);
 bool regValueExists(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = kLibraryView);
 std::wstring regGetString(HKEY root, const std::wstring& key, const std::wstring& name, REGSAM view = kLibraryView);
+// The native name of a key of HKEY_CURRENT_USER ("\Registry\User\<SID>\<key>"), what a
+// registry link names as its target.
+std::wstring regUserNativePath(const std::wstring& key);
+// A registry link at root\key (volatile, as links are) that leads to the key of the native
+// name, made as any account can make one in a key it may write.
+bool regMakeLink(HKEY root, const std::wstring& key, const std::wstring& nativeTarget, REGSAM view = kLibraryView);
+// Deletes the link itself, never what it leads to (RegDeleteTreeW would follow it): a test
+// deletes its links before its trees.
+void regDeleteLink(HKEY root, const std::wstring& key, REGSAM view = kLibraryView);
+// Lets Everyone change root\key (values, subkeys, links in it): a key any account can
+// write, as one a user could plant a link in.
+bool regLetEveryoneWrite(HKEY root, const std::wstring& key, REGSAM view = kLibraryView);
 
 }  // namespace tidewell::test

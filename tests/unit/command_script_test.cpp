@@ -7,58 +7,90 @@
 
 #include <iterator>
 #include <optional>
+#include <stdexcept>
 
+#include "common/text.h"
 #include "common/unique_any.h"
 #include "win/paths.h"
 
 #include "win/user_process.h"
 #include "win/command_script.h"
+#include "log_lines.h"
 #include "scoped_variable.h"
 #include "test_fs.h"
 
 using namespace tidewell;
 
+namespace {
+
+// xcopy as the scripts call it: by its full path in the system folder.
+std::wstring xcopy() { return L"\"" + windowsFolder() + L"\\system32\\xcopy.exe\""; }
+
+std::vector<std::wstring> scriptsInTemp() {
+    std::vector<std::wstring> scripts;
+    for (const auto& name : test::listTree(tempFolder()))
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".bat") == 0) scripts.push_back(name);
+    return scripts;
+}
+
+}  // namespace
+
+// Full paths everywhere: no command changes the current folder (cmd.exe would look for
+// programs there first) and xcopy is named by its path in the system folder. Each item
+// also says what the library looks at afterwards.
 TEST(CommandScript, CommandTexts) {
+    const std::wstring x = xcopy();
     struct Case {
         const char* what;
-        std::wstring text, expected;
+        ScriptItem item;
+        std::wstring expected;
+        Arrival arrival;
+        std::wstring source, arrived;
     } cases[] = {
         {"single item with a blank, into a new folder",
          buildMoveCommands(L"C:\\My Data\\log files", L"C:\\VU_RecycleBin\\{G}\\0", SourcePart::Item,
                            DestinationFolder::Create, ExistingTarget::Refuse),
          L"mkdir \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
-         L"pushd \"C:\\My Data\\\"\r\nif errorlevel 1 exit /b 1\r\n"
-         L"if not exist \"log files\" if exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" (popd & exit /b 0)\r\n"
-         L"if exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" (popd & exit /b 1)\r\n"
-         L"move /Y \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
-         L"if exist \"log files\\*\" xcopy /E /Y /K /H /I \"log files\" \"C:\\VU_RecycleBin\\{G}\\0\\log files\"\r\n"
-         L"if exist \"log files\\*\" if not errorlevel 1 (del /Q /F /S \"log files\\*\" & rmdir /Q /S \"log files\")\r\n"
-         L"popd\r\n"
+         L"if not exist \"C:\\My Data\\log files\" if exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" exit /b 0\r\n"
+         L"if exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" exit /b 1\r\n"
+         L"move /Y \"C:\\My Data\\log files\" \"C:\\VU_RecycleBin\\{G}\\0\\\"\r\n"
+         L"if exist \"C:\\My Data\\log files\\*\" " + x + L" /E /Y /K /H /I \"C:\\My Data\\log files\" \"C:\\VU_RecycleBin\\{G}\\0\\log files\"\r\n"
+         L"if exist \"C:\\My Data\\log files\\*\" if not errorlevel 1 (del /Q /F /S \"C:\\My Data\\log files\\*\" & rmdir /Q /S \"C:\\My Data\\log files\")\r\n"
          L"if exist \"C:\\My Data\\log files\" exit /b 1\r\n"
-         L"if not exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" exit /b 1\r\nexit /b 0\r\n"},
+         L"if not exist \"C:\\VU_RecycleBin\\{G}\\0\\log files\" exit /b 1\r\nexit /b 0\r\n",
+         Arrival::Moved, L"C:\\My Data\\log files", L"C:\\VU_RecycleBin\\{G}\\0\\log files"},
         {"contents of item folder 5 into a folder on another drive, made first",
          buildMoveCommands(L"D:\\VU_RecycleBin\\{G}\\5", L"N:\\data", SourcePart::Contents, DestinationFolder::Create,
                            ExistingTarget::Replace),
          L"mkdir \"N:\\data\\\"\r\n"
-         L"pushd \"D:\\VU_RecycleBin\\{G}\\\"\r\nif errorlevel 1 exit /b 1\r\n"
-         L"for /f \"tokens=*\" %%a in ('dir /b /a \"5\" ') do move /Y \"%cd%\\5\\%%a\" \"N:\\data\\\"\r\n"
-         L"rmdir \"5\"\r\n"
-         L"if exist \"5\\*\" xcopy /E /Y /K /H /I \"5\\*\" \"N:\\data\\\"\r\n"
-         L"if exist \"5\\*\" if not errorlevel 1 (del /Q /F /S \"5\\*\" & rmdir /Q /S \"5\")\r\n"
-         L"popd\r\nif exist \"D:\\VU_RecycleBin\\{G}\\5\" exit /b 1\r\nexit /b 0\r\n"},
+         L"if exist \"D:\\VU_RecycleBin\\{G}\\5\\*\" " + x + L" /E /Y /K /H /I \"D:\\VU_RecycleBin\\{G}\\5\\*\" \"N:\\data\\\"\r\n"
+         L"if exist \"D:\\VU_RecycleBin\\{G}\\5\\*\" if not errorlevel 1 (del /Q /F /S \"D:\\VU_RecycleBin\\{G}\\5\\*\" & rmdir /Q /S \"D:\\VU_RecycleBin\\{G}\\5\")\r\n"
+         L"rmdir \"D:\\VU_RecycleBin\\{G}\\5\"\r\n"
+         L"if exist \"D:\\VU_RecycleBin\\{G}\\5\" exit /b 1\r\nexit /b 0\r\n",
+         Arrival::Emptied, L"D:\\VU_RecycleBin\\{G}\\5", L""},
         {"a percent sign is doubled",
          buildCopyCommands(L"C:\\50%\\a.txt", L"C:\\s\\1", SourcePart::Item, DestinationFolder::Existing),
-         L"pushd \"C:\\50%%\\\"\r\nif errorlevel 1 exit /b 1\r\n"
-         L"if exist \"a.txt\\*\" (xcopy /E /Y /K /H /I \"a.txt\" \"C:\\s\\1\\a.txt\") "
-         L"else (xcopy /Y /K /H \"a.txt\" \"C:\\s\\1\\\")\r\nif errorlevel 1 exit /b 1\r\npopd\r\n"
-         L"if not exist \"C:\\s\\1\\a.txt\" exit /b 1\r\nexit /b 0\r\n"},
+         L"if exist \"C:\\50%%\\a.txt\\*\" (" + x + L" /E /Y /K /H /I \"C:\\50%%\\a.txt\" \"C:\\s\\1\\a.txt\") "
+         L"else (" + x + L" /Y /K /H \"C:\\50%%\\a.txt\" \"C:\\s\\1\\\")\r\nif errorlevel 1 exit /b 1\r\n"
+         L"if not exist \"C:\\s\\1\\a.txt\" exit /b 1\r\nexit /b 0\r\n",
+         Arrival::Copied, L"C:\\50%\\a.txt", L"C:\\s\\1\\a.txt"},
+        {"a folder's contents are copied",
+         buildCopyCommands(L"N:\\share\\data\\", L"C:\\s\\2", SourcePart::Contents, DestinationFolder::Create),
+         L"mkdir \"C:\\s\\2\\\"\r\n" + x + L" /E /Y /K /H /I \"N:\\share\\data\\*\" \"C:\\s\\2\\\"\r\n"
+         L"if errorlevel 1 exit /b 1\r\nexit /b 0\r\n",
+         Arrival::Copied, L"N:\\share\\data", L"C:\\s\\2\\"},
     };
-    for (const auto& c : cases) EXPECT_EQ(c.expected, c.text) << c.what;
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.expected, c.item.commands) << c.what;
+        EXPECT_EQ(c.arrival, c.item.arrival) << c.what;
+        EXPECT_EQ(c.source, c.item.source) << c.what;
+        EXPECT_EQ(c.arrived, c.item.arrived) << c.what;
+    }
 }
 
 // One script, several items: each is told whether it arrived, and one that fails leaves
 // its source alone. The missing parent's item finds a folder of the same leaf name where
-// the script starts: without the guard after pushd, its move would take that one.
+// the test starts the script: a relative name would take that one.
 TEST(CommandScript, EachItemIsToldWhetherItArrived) {
     test::TestFolder folder(L"C:\\tw-script-items");
     test::writeFile(folder / L"src\\a b!\\in.txt", "a");
@@ -69,7 +101,7 @@ TEST(CommandScript, EachItemIsToldWhetherItArrived) {
     test::makeFolder(folder / L"store");
     struct Case {
         const char* what;
-        std::wstring commands;
+        ScriptItem commands;
         bool arrives;
     } cases[] = {
         {"a folder moves", buildMoveCommands(folder / L"src\\a b!", folder / L"store\\0", SourcePart::Item,
@@ -103,10 +135,88 @@ TEST(CommandScript, EachItemIsToldWhetherItArrived) {
     EXPECT_FALSE(test::exists(folder / L"store\\1\\decoy"));
     EXPECT_EQ("newer", test::readFile(folder / L"newer\\kept.txt")) << "what stood there is not replaced";
     EXPECT_EQ("old", test::readFile(folder / L"src\\kept.txt")) << "and the item stays where it was";
-    std::vector<std::wstring> scripts;
-    for (const auto& name : test::listTree(tempFolder()))
-        if (name.size() > 4 && name.compare(name.size() - 4, 4, L".bat") == 0) scripts.push_back(name);
-    EXPECT_EQ(std::vector<std::wstring>{}, scripts) << "the script is deleted after its run";
+    EXPECT_EQ(std::vector<std::wstring>{}, scriptsInTemp()) << "the script is deleted after its run";
+}
+
+// What the script says does not count: an item arrived when the library, looking
+// afterwards, finds it where it goes (and, moved, gone from where it was; copied, whole).
+TEST(CommandScript, AnItemArrivesByWhatTheLibrarySeesNotByWhatTheScriptSays) {
+    test::TestFolder folder(L"C:\\tw-script-seen");
+    test::writeFile(folder / L"stays\\item.txt", "item");
+    test::writeFile(folder / L"store\\0\\item.txt", "item");
+    test::writeFile(folder / L"store\\1\\moved.txt", "moved");
+    test::writeFile(folder / L"copy\\source.txt", "whole");
+    test::writeFile(folder / L"store\\2\\source.txt", "who");
+    test::writeFile(folder / L"store\\3\\copy\\source.txt", "whole");
+    struct Case {
+        const char* what;
+        ScriptItem item;
+        bool arrives;
+    } cases[] = {
+        {"the script says a move arrived, but the source is still there",
+         {L"exit /b 0\r\n", Arrival::Moved, folder / L"stays\\item.txt", folder / L"store\\0\\item.txt"}, false},
+        {"the script says a move failed, but it is in place",
+         {L"exit /b 1\r\n", Arrival::Moved, folder / L"gone\\moved.txt", folder / L"store\\1\\moved.txt"}, true},
+        {"the script says a copy arrived, but it is short",
+         {L"exit /b 0\r\n", Arrival::Copied, folder / L"copy\\source.txt", folder / L"store\\2\\source.txt"}, false},
+        {"the script says a copy failed, but it is whole",
+         {L"exit /b 1\r\n", Arrival::Copied, folder / L"copy", folder / L"store\\3\\copy"}, true},
+        {"the script says a folder was emptied away, but it stands",
+         {L"exit /b 0\r\n", Arrival::Emptied, folder / L"copy", L""}, false},
+    };
+    std::vector<int> heard(std::size(cases), -1);
+    test::Lines log;
+    CommandScript script(&log);
+    for (size_t i = 0; i < std::size(cases); ++i)
+        ASSERT_TRUE(script.add(cases[i].item, [&heard, i](bool arrived) { heard[i] = arrived ? 1 : 0; }));
+    EXPECT_FALSE(script.runInOwnAccount());
+    for (size_t i = 0; i < std::size(cases); ++i) EXPECT_EQ(cases[i].arrives ? 1 : 0, heard[i]) << cases[i].what;
+    EXPECT_TRUE(log.has(L"the script ended with status 2: 2 of 5 items arrived")) << "its status beside what was seen";
+}
+
+namespace {
+
+// A program of xcopy's name that says it succeeded and leaves a mark.
+void plantXcopy(const std::wstring& folder, const std::wstring& mark) {
+    for (const wchar_t* name : {L"xcopy.bat", L"xcopy.cmd"})
+        test::writeFile(folder + L"\\" + name, "@echo planted > \"" + toUtf8(mark) + "\"\r\n@exit /b 0\r\n");
+}
+
+}  // namespace
+
+// A program of xcopy's name beside the item, above it, or in the folder the script is
+// started from does not run: the script calls xcopy by its path in the system folder, and
+// the items (a file and a folder copied, a folder moved to another drive, where only
+// xcopy can take it) arrive whole.
+TEST(CommandScript, AProgramPlantedBesideTheItemDoesNotRun) {
+    test::TestFolder folder(L"C:\\tw-script-planted");
+    test::TestFolder other(L"D:\\tw-script-planted");
+    const std::wstring mark = L"C:\\tw-script-planted-ran.txt";
+    DeleteFileW(mark.c_str());
+    test::writeFile(folder / L"share\\data\\file.txt", "file");
+    test::writeFile(folder / L"share\\tree\\in\\deep.txt", "deep");
+    test::writeFile(folder / L"share\\moving\\in\\deep.txt", "moving");
+    for (const auto& place : {folder / L"share", folder / L"share\\data", folder / L"share\\tree", folder.path()})
+        plantXcopy(place, mark);
+    const ScriptItem items[] = {
+        buildCopyCommands(folder / L"share\\data\\file.txt", folder / L"store\\0", SourcePart::Item, DestinationFolder::Create),
+        buildCopyCommands(folder / L"share\\tree", folder / L"store\\1", SourcePart::Item, DestinationFolder::Create),
+        buildMoveCommands(folder / L"share\\moving", other / L"store\\2", SourcePart::Item, DestinationFolder::Create,
+                          ExistingTarget::Refuse),
+    };
+    wchar_t previous[MAX_PATH];
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(folder.path().c_str()));
+    CommandScript script;
+    for (const auto& item : items) ASSERT_TRUE(script.add(item, [](bool) {}));
+    EXPECT_TRUE(script.runInOwnAccount()) << "every item arrived";
+    SetCurrentDirectoryW(previous);
+    EXPECT_FALSE(test::exists(mark)) << "a planted xcopy ran";
+    EXPECT_EQ("file", test::readFile(folder / L"store\\0\\file.txt"));
+    EXPECT_EQ("deep", test::readFile(folder / L"store\\1\\tree\\in\\deep.txt"));
+    EXPECT_EQ("moving", test::readFile(other / L"store\\2\\moving\\in\\deep.txt"));
+    EXPECT_FALSE(test::exists(folder / L"share\\moving"));
+    DeleteFileW(mark.c_str());
 }
 
 TEST(CommandScript, ScriptTextUsesTheOemCodePageAndRefusesWhatItLacks) {
@@ -248,6 +358,21 @@ TEST(UserProcess, TheScriptRunsOnlyAsTheUserWhoseProcessRuns) {
         EXPECT_EQ(c.runs, test::exists(folder / L"store\\item.txt"));
         test::removeTree(folder / L"store");
     }
+}
+
+// The user's script file goes however the run ends: here a report throws after the run,
+// and the file is deleted (acting as the user) on the way out all the same.
+TEST(UserProcess, TheUsersScriptFileGoesWhenTheRunEndsInAnException) {
+    test::TestFolder folder(L"C:\\tw-script-thrown");
+    test::writeFile(folder / L"item.txt", "i");
+    ASSERT_EQ(std::vector<std::wstring>{}, scriptsInTemp());
+    CommandScript script;
+    ASSERT_TRUE(script.add(buildMoveCommands(folder / L"item.txt", folder / L"store", SourcePart::Item,
+                                             DestinationFolder::Create, ExistingTarget::Refuse),
+                           [](bool) { throw std::runtime_error("report failed"); }));
+    EXPECT_THROW(script.runAsUserOf(ownSid(), {ownImage()}), std::runtime_error);
+    EXPECT_TRUE(test::exists(folder / L"store\\item.txt")) << "the script ran";
+    EXPECT_EQ(std::vector<std::wstring>{}, scriptsInTemp());
 }
 
 namespace {

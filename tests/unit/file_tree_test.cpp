@@ -4,6 +4,7 @@
 // as a user would plant them under Wine.
 #include <gtest/gtest.h>
 
+#include "common/unique_any.h"
 #include "undo/undo_transaction.h"
 #include "win/folder_removal.h"
 #include "win/paths.h"
@@ -11,6 +12,7 @@
 #include "win/tree_copy.h"
 #include "win/tree_delete.h"
 #include "win/tree_move.h"
+#include "win/tree_size.h"
 #include "test_fs.h"
 #include "log_lines.h"
 
@@ -166,7 +168,8 @@ TEST(LongNamesAndLinks, MovesKeepNamesAndNeverFollowALink) {
 }
 
 // A tree deeper than the walkers go is refused as a whole, and said so: nothing of it is
-// copied, and a deletion stops without touching what lies below the bound.
+// copied, and a deletion stops without touching what lies below the bound. The backup's
+// room check counts no deeper either, and says that its count is a floor.
 TEST(DeepTrees, WalkersStopAtTheirBoundAndSaySo) {
     TestFolder root(L"C:\\tw-deep");
     std::wstring deepest = root.path();
@@ -176,6 +179,16 @@ TEST(DeepTrees, WalkersStopAtTheirBoundAndSaySo) {
     }
     const std::wstring bottom = prefixedPath(deepest + L"\\bottom");
     ASSERT_TRUE(CreateDirectoryW(bottom.c_str(), nullptr));
+    {
+        const unique_hfile below(CreateFileW((bottom + L"\\below.bin").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                             nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(below.get(), "12345", 5, &written, nullptr));
+    }
+    test::writeFile(root / L"d\\top.bin", "12");
+    const TreeSize size = treeSize(root / L"d");
+    EXPECT_FALSE(size.complete);
+    EXPECT_EQ(2u, size.bytes) << "nothing below the bound is counted";
     Lines log;
     const CopyOutcome copy = copyTree(root / L"d", L"C:\\tw-deep-copy", &log);
     EXPECT_FALSE(copy.complete);
